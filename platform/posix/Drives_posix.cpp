@@ -1,0 +1,78 @@
+// Linux drive table: built once from /proc/self/mountinfo, or replaced.
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <sstream>
+
+#include "platform/Drives.h"
+#include "platform/posix/MountTable.h"
+
+namespace ravo::platform {
+namespace {
+
+std::mutex gTableMutex;
+std::optional<std::vector<Drive>> gTable;
+
+bool ReadFlag(const std::string& path) {
+  std::ifstream in(path);
+  int value = 0;
+  return in >> value && value != 0;
+}
+
+// sysfs marks a whole disk removable; a partition inherits its disk's mark.
+bool IsRemovableDevice(unsigned major, unsigned minor) {
+  std::string dir = "/sys/dev/block/" + std::to_string(major) + ":" + std::to_string(minor);
+  return ReadFlag(dir + "/removable") || ReadFlag(dir + "/../removable");
+}
+
+std::vector<Drive> SystemTable() {
+  std::ifstream in("/proc/self/mountinfo");
+  std::stringstream text;
+  text << in.rdbuf();
+  return DrivesFromMountInfo(text.str(), IsRemovableDevice);
+}
+
+std::vector<Drive>& Table() {
+  if (!gTable) gTable = SystemTable();
+  return *gTable;
+}
+
+}  // namespace
+
+std::vector<Drive> CurrentDrives() {
+  std::lock_guard lock(gTableMutex);
+  return Table();
+}
+
+std::uint32_t LogicalDriveMask() {
+  std::uint32_t mask = 0;
+  for (const Drive& d : CurrentDrives()) mask |= 1u << (d.letter - 'A');
+  return mask;
+}
+
+int DriveTypeOf(char letter) {
+  for (const Drive& d : CurrentDrives()) {
+    if (d.letter == letter) return d.type;
+  }
+  return kDriveNoRoot;
+}
+
+std::string DriveRoot(char letter) {
+  for (const Drive& d : CurrentDrives()) {
+    if (d.letter == letter) return d.root;
+  }
+  // /dev/null is no directory, so nothing can ever exist below it.
+  return std::string("/dev/null/") + letter + ":/";
+}
+
+void SetDriveTable(std::vector<Drive> drives) {
+  std::lock_guard lock(gTableMutex);
+  gTable = std::move(drives);
+}
+
+void ResetDriveTable() {
+  std::lock_guard lock(gTableMutex);
+  gTable.reset();
+}
+
+}  // namespace ravo::platform

@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "app/Categories.h"
+
+namespace ravo {
+namespace {
+
+TEST(CategoriesTest, MembershipIsALowerCasedSubstringTest) {
+  struct Case {
+    const char* type;
+    std::string_view list;
+    bool member;
+  } cases[] = {
+      {".mp3", kMusicExts, true},   {".MP3", kMusicExts, true},    {".mp", kMusicExts, true},
+      {".acc", kMusicExts, true},   {".aac", kMusicExts, false},   {"", kMusicExts, false},
+      {".jpeg", kPictureExts, true}, {".jpe", kPictureExts, true}, {".rm", kVideoExts, true},
+      {".mpeg", kVideoExts, false}, {".rmvb", kVideoExts, false},  {".swf", kFlashExts, true},
+      {";", kVideoExts, true},  // separators are part of the text the test looks at
+  };
+  for (const Case& c : cases) EXPECT_EQ(BelongsTo(c.type, c.list), c.member) << c.type;
+}
+
+TEST(CategoriesTest, OnlyTickedCategoriesCount) {
+  CategorySelection none{false, false, false, false};
+  EXPECT_FALSE(BelongsToTicked(".jpg", none));
+  CategorySelection pictures{false, false, false, true};
+  EXPECT_TRUE(BelongsToTicked(".JPG", pictures));
+  EXPECT_FALSE(BelongsToTicked(".mp3", pictures));
+}
+
+TEST(CategoriesTest, TickedListsAreJoinedWithNothingBetween) {
+  EXPECT_EQ(JoinTickedLists({true, true, false, false}),
+            ".wav;.mp3,.wma,.acc.avi;.mp4,.f4v,.flv;.wmv;.mov,.asf,.3gp,.mpg;.vob;.rm;.mov;.mpe");
+  EXPECT_EQ(JoinTickedLists({false, false, true, true}), ".swf.jpg;.jpeg;.bmp;.png;.gif;.psd;.svg");
+  EXPECT_EQ(JoinTickedLists({false, false, false, false}), "");
+  // The join makes ".acc.avi" a list member too.
+  EXPECT_TRUE(BelongsTo(".acc.a", JoinTickedLists({true, true, false, false})));
+}
+
+}  // namespace
+}  // namespace ravo

@@ -1,0 +1,41 @@
+// Helpers shared by the test suites: fresh temporary folders, file writing,
+// and waiting on a condition with a timeout instead of fixed sleeps.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace ravo::test {
+
+// A fresh, empty temporary folder, removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The folder, without a trailing separator.
+  const std::string& Path() const { return path_; }
+
+  // Path() + "/" + relative.
+  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+ private:
+  std::string path_;
+};
+
+// Writes the bytes to the file, creating missing parent folders.
+void WriteFile(const std::string& path, const std::string& bytes);
+
+// Reads a whole file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+// Polls the condition until it holds or the timeout passes; true if it held.
+// `pump` runs between polls (for example a dispatcher or event loop).
+bool WaitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds timeout = std::chrono::seconds(10),
+             const std::function<void()>& pump = {});
+
+}  // namespace ravo::test
