@@ -1,0 +1,25 @@
+// Naming a file's real extension from its first 51 bytes or its name.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace ravo {
+
+// Raised when the type database exists but cannot be read.
+class TypeDbIoError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The path of the type database: the folder of the running executable
+// followed by "ext.dll".
+std::string TypeDatabasePath();
+
+// The real extension of the file (dot included, at most 10 bytes, possibly
+// empty): from a signature match of its first 51 bytes, else from its
+// name's extension. Throws TypeDbIoError when the database exists but
+// cannot be read in the extension stage.
+std::string DetectFileType(const std::string& path);
+
+}  // namespace ravo
