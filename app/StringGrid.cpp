@@ -12,6 +12,7 @@ void StringGrid::SetRowCount(int rowCount) {
   rowCount = std::max(rowCount, 1);
   int old = RowCount();
   if (rowCount == old) return;
+  if (observer_.rowCountAboutToChange) observer_.rowCountAboutToChange(old, rowCount);
   rows_.resize(static_cast<std::size_t>(rowCount),
                std::vector<std::string>(static_cast<std::size_t>(colCount_)));
   if (currentRow_ >= rowCount) currentRow_ = std::max(1, rowCount - 1);

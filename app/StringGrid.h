@@ -12,6 +12,7 @@ namespace ravo {
 class StringGrid {
  public:
   struct Observer {
+    std::function<void(int oldRowCount, int newRowCount)> rowCountAboutToChange;
     std::function<void(int oldRowCount, int newRowCount)> rowCountChanged;
     std::function<void(int col, int row)> cellChanged;
     std::function<void()> cellsCleared;

@@ -1,0 +1,17 @@
+# The window: Qt Widgets on top of the capture engine.
+add_library(ravo_gui STATIC
+  AdvStringGrid.cpp
+  ErrorReport.cpp
+  JpegImage.cpp
+  Unit_main.cpp
+  ${PROJECT_SOURCE_DIR}/fsutil/velDialogs.cpp
+)
+qt_add_resources(ravo_gui pictures
+  PREFIX /pictures
+  BASE resources
+  FILES resources/start.jpg resources/capture.png resources/browse.png
+)
+target_link_libraries(ravo_gui PUBLIC ravo_capture Qt6::Widgets JPEG::JPEG)
+
+add_executable(ravo main.cpp)
+target_link_libraries(ravo PRIVATE ravo_gui)

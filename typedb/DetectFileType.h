@@ -22,4 +22,7 @@ std::string TypeDatabasePath();
 // cannot be read in the extension stage.
 std::string DetectFileType(const std::string& path);
 
+// The same against the database at databasePath.
+std::string DetectFileType(const std::string& path, const std::string& databasePath);
+
 }  // namespace ravo

@@ -7,25 +7,10 @@
 #include <vector>
 
 #include "platform/Files.h"
+#include "platform/posix/PosixFile.h"
 
 namespace ravo::platform {
 namespace {
-
-std::int64_t Nanoseconds(const timespec& t) {
-  return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-}
-
-std::string Reason(const char* what, int error) {
-  return std::string(what) + "：" + std::strerror(error);
-}
-
-// Closes the descriptor on every way out.
-struct Fd {
-  int fd = -1;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -50,12 +35,18 @@ int CopyContent(int from, int to) {
   }
 }
 
+std::int64_t Nanoseconds(const timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
 }  // namespace
 
-FileInfo QueryFile(const std::string& path) {
+std::string Reason(const char* what, int error) {
+  return std::string(what) + "：" + std::strerror(error);
+}
+
+FileInfo FileInfoOf(const struct stat& st) {
   FileInfo info;
-  struct stat st {};
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) return info;
   info.exists = true;
   info.isDirectory = S_ISDIR(st.st_mode);
   info.size = static_cast<std::uint64_t>(st.st_size);
@@ -64,6 +55,12 @@ FileInfo QueryFile(const std::string& path) {
   info.changeTimeNs = Nanoseconds(st.st_ctim);
   info.writeTimeNs = Nanoseconds(st.st_mtim);
   return info;
+}
+
+FileInfo QueryFile(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+  return FileInfoOf(st);
 }
 
 std::string CopyFileReplacing(const std::string& source, const std::string& target) {

@@ -1,0 +1,54 @@
+// The grid that shows a StringGrid: row 0 of the grid is the view's header,
+// rows 1.. are the table rows. It raises the click, double-click and
+// cell-colour events the window handles.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QBrush>
+#include <QTableView>
+#include <functional>
+
+#include "app/StringGrid.h"
+
+namespace ravo {
+
+class GridModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  // Asked for every painted cell; may change the brush.
+  using ColourQuery = std::function<void(int row, int col, QBrush& brush)>;
+
+  GridModel(StringGrid& grid, QObject* parent);
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  void SetColourQuery(ColourQuery query) { colourQuery_ = std::move(query); }
+
+ private:
+  StringGrid& grid_;
+  ColourQuery colourQuery_;
+};
+
+class TAdvStringGrid : public QTableView {
+  Q_OBJECT
+ public:
+  TAdvStringGrid(StringGrid& grid, QWidget* parent);
+
+  StringGrid& Grid() { return grid_; }
+
+  // Selects a grid row (1..) as the current row.
+  void SelectRow(int row);
+
+  std::function<void(int row, int col)> OnClickCell;
+  std::function<void()> OnDblClick;
+  std::function<void(int row, int col, QBrush& brush)> OnGetCellColor;
+
+ private:
+  StringGrid& grid_;
+  GridModel* model_;
+};
+
+}  // namespace ravo

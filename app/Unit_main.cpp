@@ -1,0 +1,279 @@
+#include "app/Unit_main.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/AdvStringGrid.h"
+#include "app/ErrorReport.h"
+#include "app/JpegImage.h"
+#include "fsutil/velwindows.h"
+
+namespace ravo {
+namespace {
+
+// "宋体" where it exists, else the CJK fonts a Linux desktop has.
+QFont SongTi(int pixelSize, bool bold = false) {
+  QFont font;
+  font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                    QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC"),
+                    QStringLiteral("WenQuanYi Zen Hei")});
+  font.setPixelSize(pixelSize);
+  font.setBold(bold);
+  return font;
+}
+
+QString Text(const std::string& bytes) { return QString::fromLocal8Bit(bytes); }
+std::string Bytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+// A page whose top child fills its width at a fixed height and whose bottom
+// child is aligned to the bottom edge; other children keep their design place.
+class TopBottomPage : public QWidget {
+ public:
+  using QWidget::QWidget;
+  void Align(QWidget* top, int topHeight, QWidget* bottom, int bottomHeight) {
+    top_ = top;
+    topHeight_ = topHeight;
+    bottom_ = bottom;
+    bottomHeight_ = bottomHeight;
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    if (top_) top_->setGeometry(0, 0, width(), topHeight_);
+    if (bottom_) bottom_->setGeometry(0, height() - bottomHeight_, width(), bottomHeight_);
+  }
+
+ private:
+  QWidget* top_ = nullptr;
+  int topHeight_ = 0;
+  QWidget* bottom_ = nullptr;
+  int bottomHeight_ = 0;
+};
+
+QPushButton* MakeButton(QWidget* parent, const char* caption, QRect place) {
+  auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+  button->setGeometry(place);
+  return button;
+}
+
+QCheckBox* MakeCheckBox(QWidget* parent, const char* caption, int left) {
+  auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
+  box->setGeometry(left, 316, 141, 23);
+  box->setChecked(true);
+  return box;
+}
+
+QPixmap StartPicture() {
+  QFile file(QStringLiteral(":/pictures/start.jpg"));
+  if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("start picture missing");
+  QByteArray bytes = file.readAll();
+  std::string error;
+  RgbImage image =
+      DecodeJpeg(reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size(), error);
+  if (image.width == 0) throw std::runtime_error("start picture: " + error);
+  QImage picture(image.rgb.data(), image.width, image.height, image.width * 3,
+                 QImage::Format_RGB888);
+  return QPixmap::fromImage(picture.copy());
+}
+
+}  // namespace
+
+TForm_main::TForm_main(QWidget* parent) : QWidget(parent), grid_(3, 10), captured_(grid_) {
+  setWindowTitle(QString::fromUtf8(kAppTitle));
+  setFont(SongTi(16));
+  setAutoFillBackground(true);
+  reportError = [this](const std::string& message) { ShowErrorReport(this, message); };
+  askSaveName = [this](const std::string& suggested) -> std::optional<std::string> {
+    QString chosen = QFileDialog::getSaveFileName(this, QString(), Text(suggested), QString(),
+                                                  nullptr, QFileDialog::DontConfirmOverwrite);
+    if (chosen.isEmpty()) return std::nullopt;
+    return Bytes(chosen);
+  };
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  BuildTopBar();
+  RzPageControl1 = new QStackedWidget(this);
+  layout->addWidget(Panel4);
+  layout->addWidget(RzPageControl1, 1);
+  BuildCapturePage();
+  BuildBrowserPage();
+  BuildStartPage();
+  RzPageControl1->setCurrentIndex(kStartPage);
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(1000);
+  ConnectHandlers();
+  Timer1->start();
+
+  // The design size: the pages get 1045 x 528 below the 85-pixel top bar.
+  resize(1045, 613);
+  if (QScreen* screen = this->screen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  Run([this] { FormCreate(); });
+}
+
+TForm_main::~TForm_main() = default;
+
+void TForm_main::BuildTopBar() {
+  Panel4 = new QWidget(this);
+  Panel4->setFixedHeight(85);
+  BitBtn1 = MakeButton(Panel4, "下载资源", {57, 9, 162, 66});
+  BitBtn2 = MakeButton(Panel4, "浏览网页", {255, 10, 162, 66});
+  BitBtn1->setIcon(QIcon(QStringLiteral(":/pictures/capture.png")));
+  BitBtn2->setIcon(QIcon(QStringLiteral(":/pictures/browse.png")));
+  BitBtn1->setIconSize({32, 32});
+  BitBtn2->setIconSize({32, 32});
+}
+
+void TForm_main::BuildCapturePage() {
+  auto* page = new TopBottomPage(RzPageControl1);
+  TabSheet1 = page;
+  AdvStringGrid1 = new TAdvStringGrid(grid_, page);
+  AdvStringGrid1->setFont(SongTi(14));
+  AdvStringGrid1->horizontalHeader()->setFont(SongTi(14, true));
+  AdvStringGrid1->verticalHeader()->setDefaultSectionSize(21);
+  AdvStringGrid1->setColumnWidth(0, 681);
+  AdvStringGrid1->setColumnWidth(1, 145);
+  AdvStringGrid1->setColumnWidth(2, 180);
+
+  CheckBox1 = MakeCheckBox(page, "监视音乐资源", 88);
+  CheckBox2 = MakeCheckBox(page, "监视频资源", 276);
+  CheckBox3 = MakeCheckBox(page, "监视动画资源", 464);
+  CheckBox4 = MakeCheckBox(page, "监视图片资源", 652);
+  Button4 = MakeButton(page, "全盘搜索", {127, 365, 133, 57});
+  Button1 = MakeButton(page, "开始监视", {327, 365, 133, 57});
+  Button2 = MakeButton(page, "另存为", {528, 365, 133, 57});
+
+  HyperLabel1 = new QLabel(QStringLiteral("了解定做软件"), page);
+  HyperLabel1->setGeometry(698, 378, 120, 19);
+  HyperLabel2 = new QLabel(QStringLiteral("联系作者"), page);
+  HyperLabel2->setGeometry(703, 423, 80, 19);
+  for (QLabel* link : {HyperLabel1, HyperLabel2}) link->setFont(SongTi(19, true));
+
+  StatusBar1 = new QStatusBar(page);
+  StatusBar1->setSizeGripEnabled(false);
+  statusPanel_ = new QLabel(StatusBar1);
+  StatusBar1->addWidget(statusPanel_, 1);
+  page->Align(AdvStringGrid1, 289, StatusBar1, 27);
+
+  QWidget::setTabOrder(AdvStringGrid1, CheckBox1);
+  QWidget::setTabOrder(CheckBox1, CheckBox2);
+  QWidget::setTabOrder(CheckBox2, CheckBox3);
+  QWidget::setTabOrder(CheckBox3, CheckBox4);
+  QWidget::setTabOrder(CheckBox4, Button1);
+  QWidget::setTabOrder(Button1, Button2);
+  QWidget::setTabOrder(Button2, Button4);
+  RzPageControl1->addWidget(page);
+}
+
+void TForm_main::BuildBrowserPage() {
+  TabSheet2 = new QWidget(RzPageControl1);
+  auto* layout = new QGridLayout(TabSheet2);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  Panel1 = new QWidget(TabSheet2);
+  Panel1->setFixedHeight(71);
+  Label1 = new QLabel(QStringLiteral("网址"), Panel1);
+  Label1->setGeometry(12, 22, 32, 16);
+  Edit1 = new QLineEdit(Panel1);
+  Edit1->setGeometry(54, 17, 849, 24);
+  Button3 = MakeButton(Panel1, "浏览", {918, 8, 82, 40});
+  // The two panes lie on top of each other; one is visible at a time.
+  Panel2 = new QWidget(TabSheet2);
+  Panel3 = new QWidget(TabSheet2);
+  layout->addWidget(Panel1, 0, 0);
+  layout->addWidget(Panel2, 1, 0);
+  layout->addWidget(Panel3, 1, 0);
+  layout->setRowStretch(1, 1);
+  RzPageControl1->addWidget(TabSheet2);
+}
+
+void TForm_main::BuildStartPage() {
+  TabSheet3 = new QWidget(RzPageControl1);
+  auto* layout = new QVBoxLayout(TabSheet3);
+  layout->setContentsMargins(0, 0, 0, 0);
+  Image1 = new QLabel(TabSheet3);
+  Image1->setScaledContents(true);  // stretched, proportions not kept
+  Image1->setMinimumSize(1, 1);
+  layout->addWidget(Image1);
+  RzPageControl1->addWidget(TabSheet3);
+  Run([this] { Image1->setPixmap(StartPicture()); });
+}
+
+void TForm_main::ConnectHandlers() {
+  connect(BitBtn1, &QPushButton::clicked, this, [this] { Run([this] { BitBtn1Click(); }); });
+  connect(BitBtn2, &QPushButton::clicked, this, [this] { Run([this] { BitBtn2Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Run([this] { Button2Click(); }); });
+  connect(Timer1, &QTimer::timeout, this, [this] { Run([this] { Timer1Timer(); }); });
+  AdvStringGrid1->OnClickCell = [this](int row, int col) {
+    Run([=, this] { AdvStringGrid1ClickCell(row, col); });
+  };
+  AdvStringGrid1->OnDblClick = [this] { Run([this] { AdvStringGrid1DblClick(); }); };
+  AdvStringGrid1->OnGetCellColor = [this](int row, int col, QBrush& brush) {
+    AdvStringGrid1GetCellColor(row, col, brush);
+  };
+}
+
+void TForm_main::Run(const std::function<void()>& handler) {
+  Guarded(handler, [this](const std::string& message) { reportError(message); });
+}
+
+void TForm_main::FormCreate() {
+  Panel2->setVisible(true);
+  Panel3->setVisible(false);
+  RzPageControl1->setCurrentIndex(kStartPage);
+}
+
+void TForm_main::BitBtn1Click() { RzPageControl1->setCurrentIndex(kCapturePage); }
+
+void TForm_main::BitBtn2Click() { RzPageControl1->setCurrentIndex(kBrowserPage); }
+
+void TForm_main::Timer1Timer() { captured_.RefreshSizes(); }
+
+void TForm_main::AdvStringGrid1ClickCell(int row, int /*col*/) {
+  SetStatusText(grid_.Cell(CaptureList::kNameCol, row));
+}
+
+void TForm_main::AdvStringGrid1DblClick() {
+  if (std::optional<std::string> path = captured_.PathOfRow(grid_.CurrentRow())) {
+    ShellOpenFile(*path, "");
+  }
+}
+
+void TForm_main::Button2Click() {
+  int row = grid_.CurrentRow();
+  // A row left over from before a reset has no file behind it: nothing to save.
+  if (!captured_.PathOfRow(row)) return;
+  std::optional<std::string> target = askSaveName(captured_.SuggestedSaveName(row));
+  if (!target) return;
+  std::string error = captured_.SaveCopy(row, *target);
+  if (!error.empty()) throw std::runtime_error(error);
+}
+
+void TForm_main::AdvStringGrid1GetCellColor(int row, int col, QBrush& brush) {
+  if (std::optional<Rgb> colour = captured_.CellColour(col, row)) {
+    brush = QBrush(QColor(colour->r, colour->g, colour->b));
+  }
+}
+
+void TForm_main::SetStatusText(const std::string& text) { statusPanel_->setText(Text(text)); }
+
+std::string TForm_main::StatusText() const { return Bytes(statusPanel_->text()); }
+
+}  // namespace ravo

@@ -1,0 +1,58 @@
+// A directory search: the entries of one directory, one after the other, for
+// the recursive finder. Every kind of entry is delivered (hidden ones too),
+// but never "." and "..".
+//
+// The entries are read with as few system calls as the system allows, and
+// directories are told from files by what the directory read says, without a
+// query per entry. A search never leads anywhere a walk should not go: a
+// subdirectory is searched only when it is a real directory (a symbolic link
+// is never followed) on the same filesystem as its parent, and the kernel's
+// own filesystems (/proc, /sys and the like) deliver nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/posix/PosixFile.h"
+
+namespace ravo::platform {
+
+// The attribute bit that marks a directory entry.
+inline constexpr std::uint32_t kAttrDirectory = 16;
+
+struct SearchEntry {
+  std::string_view name;         // valid as long as the search lives
+  std::uint32_t attributes = 0;  // kAttrDirectory for a directory, else 0
+};
+
+class DirSearch {
+ public:
+  // Searches the directory at path (a symbolic link naming it is followed).
+  // A path that names no directory, cannot be read or lies on a kernel
+  // filesystem gives a search that delivers nothing.
+  explicit DirSearch(const std::string& path);
+
+  // Searches the subdirectory `name` of the parent's directory. It delivers
+  // nothing when that entry is no directory, is a symbolic link, cannot be
+  // read or lies on another filesystem than the parent.
+  DirSearch(const DirSearch& parent, std::string_view name);
+
+  DirSearch(DirSearch&&) = delete;
+  DirSearch& operator=(DirSearch&&) = delete;
+
+  // Fetches the next entry; false when there is none left.
+  bool Next(SearchEntry& entry);
+
+ private:
+  void ReadEntries();
+  bool IsDirectory(unsigned char type, const char* name) const;
+
+  Fd dir_;
+  std::uint64_t device_ = 0;
+  std::vector<char> records_;  // the directory's records as the read gave them
+  std::size_t next_ = 0;       // offset of the next record
+};
+
+}  // namespace ravo::platform

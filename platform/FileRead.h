@@ -1,0 +1,46 @@
+// Reading files the program only looks at: the first bytes of any file, and
+// the whole of a small data file. Nothing here ever opens a file for writing.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "platform/Files.h"
+
+namespace ravo::platform {
+
+// The two ways of reading a file's first bytes. Both ask for read access
+// only; on Windows they differ in what other programs may do meanwhile, so
+// that a file another program is writing can still be read by the first.
+// Linux has no share modes: both open the file read-only.
+enum class HeadAttempt {
+  kLetOthersWrite,   // others may go on reading and writing the file
+  kRefuseWriters,    // others may only read it
+};
+
+// Reads up to buffer.size() bytes from the start of the file into buffer and
+// returns how many it read (fewer only when the file is shorter). nullopt
+// when the path names no regular file, or it cannot be opened, read or
+// closed. Never blocks on a pipe or device and never opens one.
+std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<char> buffer,
+                                         HeadAttempt attempt);
+
+// The whole content of a file, with the identity of what was read.
+struct WholeFile {
+  enum class Outcome {
+    kRead,     // bytes and info hold the file
+    kMissing,  // nothing, or a directory, is at the path
+    kFailed,   // something is there but cannot be read; reason says why
+  };
+  Outcome outcome = Outcome::kMissing;
+  std::string bytes;
+  FileInfo info;       // taken from the open file, not from its name
+  std::string reason;  // kFailed: in the user's language
+};
+
+// Reads the whole file in as few system calls as the system allows.
+WholeFile ReadWholeFile(const std::string& path);
+
+}  // namespace ravo::platform

@@ -1,0 +1,82 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/FileRead.h"
+#include "platform/posix/PosixFile.h"
+
+namespace ravo::platform {
+namespace {
+
+// Fills as much of [data, data + size) as the file holds from its current
+// position; the count read, or -1 on a read error.
+ssize_t ReadFully(int fd, char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::read(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+WholeFile Failed(const std::string& path, int error) {
+  WholeFile result;
+  result.outcome = WholeFile::Outcome::kFailed;
+  result.reason = Reason(("无法读取“" + path + "”").c_str(), error);
+  return result;
+}
+
+}  // namespace
+
+std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<char> buffer,
+                                         HeadAttempt /*attempt*/) {
+  // Opening a device can have effects of its own (a tape rewinds, a watchdog
+  // starts), and a pipe would block: only regular files are opened.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  Fd file;
+  file.fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (file.fd < 0) return std::nullopt;
+  ssize_t n = ReadFully(file.fd, buffer.data(), buffer.size());
+  int closed = ::close(file.fd);
+  file.fd = -1;
+  if (n < 0 || closed != 0) return std::nullopt;
+  return static_cast<std::size_t>(n);
+}
+
+WholeFile ReadWholeFile(const std::string& path) {
+  Fd file;
+  file.fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (file.fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return {};
+    return Failed(path, errno);
+  }
+  struct stat st {};
+  if (::fstat(file.fd, &st) != 0) return Failed(path, errno);
+  if (S_ISDIR(st.st_mode)) return {};
+  if (!S_ISREG(st.st_mode)) return Failed(path, EINVAL);
+
+  WholeFile result;
+  result.info = FileInfoOf(st);
+  // One byte more than the size announced, so that a file of the expected
+  // size is read whole by one call; a file that grew meanwhile is read on.
+  std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;
+  for (;;) {
+    std::size_t had = result.bytes.size();
+    result.bytes.resize(had + capacity);
+    ssize_t n = ReadFully(file.fd, result.bytes.data() + had, capacity);
+    if (n < 0) return Failed(path, errno);
+    result.bytes.resize(had + static_cast<std::size_t>(n));
+    if (static_cast<std::size_t>(n) < capacity) break;
+    capacity = result.bytes.size();
+  }
+  result.outcome = WholeFile::Outcome::kRead;
+  return result;
+}
+
+}  // namespace ravo::platform

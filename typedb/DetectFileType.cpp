@@ -1,0 +1,55 @@
+#include "typedb/DetectFileType.h"
+
+#include "fsutil/PathText.h"
+#include "platform/FileRead.h"
+#include "platform/Process.h"
+#include "typedb/velScanext.h"
+
+namespace ravo {
+namespace {
+
+// The file's first 51 bytes, zero beyond the end of a shorter file. The
+// first attempt lets other programs go on writing the file but needs all 51
+// bytes; the second, made when the first fails, takes what there is.
+std::optional<FileHeader> ReadHeader(const std::string& path) {
+  FileHeader header{};
+  auto first = platform::ReadFileStart(path, header, platform::HeadAttempt::kLetOthersWrite);
+  if (first == header.size()) return header;
+  header.fill(0);
+  if (!platform::ReadFileStart(path, header, platform::HeadAttempt::kRefuseWriters)) {
+    return std::nullopt;
+  }
+  return header;
+}
+
+// The verdict of the file's content. A file that cannot be read, or a
+// database that cannot, simply gives none: the name decides then.
+std::optional<std::string> SignatureVerdict(const std::string& path, const std::string& ext10,
+                                            const std::string& databasePath) {
+  try {
+    auto header = ReadHeader(path);
+    if (!header) return std::nullopt;
+    return MatchSignature(databasePath, ext10, *header);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+std::string TypeDatabasePath() { return platform::ExecutableDir() + "ext.dll"; }
+
+std::string DetectFileType(const std::string& path) {
+  return DetectFileType(path, TypeDatabasePath());
+}
+
+std::string DetectFileType(const std::string& path, const std::string& databasePath) {
+  std::string ext = ExtOf(path);
+  std::string ext10 = ext.substr(0, kExtCapacity);
+  if (auto verdict = SignatureVerdict(path, ext10, databasePath)) return *verdict;
+  auto found = LookupByExt(databasePath, ext);
+  if (found && !IsBlank(found->Description)) return found->Ext;
+  return ext10;
+}
+
+}  // namespace ravo
