@@ -16,8 +16,8 @@ namespace ravo::platform {
 // that a file another program is writing can still be read by the first.
 // Linux has no share modes: both open the file read-only.
 enum class HeadAttempt {
-  kLetOthersWrite,   // others may go on reading and writing the file
-  kRefuseWriters,    // others may only read it
+  kLetOthersWrite,  // others may go on reading and writing the file
+  kRefuseWriters,   // others may only read it
 };
 
 // Reads up to buffer.size() bytes from the start of the file into buffer and
