@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +19,9 @@
 #include "app/AdvStringGrid.h"
 #include "app/ErrorReport.h"
 #include "app/JpegImage.h"
+#include "app/LinkTargets.h"
+#include "browser/BrowserPair.h"
+#include "widgets/HyperLabel.h"
 #include "fsutil/velwindows.h"
 
 namespace ravo {
@@ -160,11 +164,18 @@ void TForm_main::BuildCapturePage() {
   Button1 = MakeButton(page, "开始监视", {327, 365, 133, 57});
   Button2 = MakeButton(page, "另存为", {528, 365, 133, 57});
 
-  HyperLabel1 = new QLabel(QStringLiteral("了解定做软件"), page);
+  HyperLabel1 = new THyperLabel(QStringLiteral("了解定做软件"), page);
   HyperLabel1->setGeometry(698, 378, 120, 19);
-  HyperLabel2 = new QLabel(QStringLiteral("联系作者"), page);
+  HyperLabel1->SetURL(QString::fromUtf8(kMakerHomePage));
+  HyperLabel2 = new THyperLabel(QStringLiteral("联系作者"), page);
   HyperLabel2->setGeometry(703, 423, 80, 19);
-  for (QLabel* link : {HyperLabel1, HyperLabel2}) link->setFont(SongTi(19, true));
+  HyperLabel2->SetURL(QString::fromUtf8(kMakerContactPage));
+  for (THyperLabel* link : {HyperLabel1, HyperLabel2}) {
+    link->setFont(SongTi(19, true));
+    QFont hover = SongTi(16);
+    hover.setUnderline(true);
+    link->SetHoverFont(hover);
+  }
 
   StatusBar1 = new QStatusBar(page);
   StatusBar1->setSizeGripEnabled(false);
@@ -197,6 +208,15 @@ void TForm_main::BuildBrowserPage() {
   // The two panes lie on top of each other; one is visible at a time.
   Panel2 = new QWidget(TabSheet2);
   Panel3 = new QWidget(TabSheet2);
+  for (QWidget* panel : {Panel2, Panel3}) {
+    auto* fill = new QVBoxLayout(panel);
+    fill->setContentsMargins(0, 0, 0, 0);
+  }
+  web = new TVelWebBrowser(Panel2);
+  web2 = new TVelWebBrowser(Panel3);
+  Panel2->layout()->addWidget(web);
+  Panel3->layout()->addWidget(web2);
+  browsers_ = std::make_unique<TBrowserPair>(*web, *Panel2, *web2, *Panel3);
   layout->addWidget(Panel1, 0, 0);
   layout->addWidget(Panel2, 1, 0);
   layout->addWidget(Panel3, 1, 0);
@@ -225,9 +245,28 @@ void TForm_main::ConnectHandlers() {
     Run([=, this] { AdvStringGrid1ClickCell(row, col); });
   };
   AdvStringGrid1->OnDblClick = [this] { Run([this] { AdvStringGrid1DblClick(); }); };
+  connect(Button3, &QPushButton::clicked, this, [this] { Run([this] { Button3Click(); }); });
+  Edit1->installEventFilter(this);
+  web->OnNewWindow2 = [this](TVelWebBrowser& sender, TDispatch& ppDisp, bool& cancel) {
+    webNewWindow2(sender, ppDisp, cancel);
+  };
+  web2->OnNewWindow2 = [this](TVelWebBrowser& sender, TDispatch& ppDisp, bool& cancel) {
+    web2NewWindow2(sender, ppDisp, cancel);
+  };
+  for (TVelWebBrowser* pane : {web, web2}) {
+    pane->OnError = [this](const std::exception& error) { reportError(error.what()); };
+  }
   AdvStringGrid1->OnGetCellColor = [this](int row, int col, QBrush& brush) {
     AdvStringGrid1GetCellColor(row, col, brush);
   };
+}
+
+bool TForm_main::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Edit1 && event->type() == QEvent::KeyRelease) {
+    int key = static_cast<QKeyEvent*>(event)->key();
+    Run([this, key] { Edit1KeyUp(key); });
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TForm_main::Run(const std::function<void()>& handler) {
@@ -235,8 +274,7 @@ void TForm_main::Run(const std::function<void()>& handler) {
 }
 
 void TForm_main::FormCreate() {
-  Panel2->setVisible(true);
-  Panel3->setVisible(false);
+  browsers_->StartUp();
   RzPageControl1->setCurrentIndex(kStartPage);
 }
 
@@ -270,6 +308,18 @@ void TForm_main::AdvStringGrid1GetCellColor(int row, int col, QBrush& brush) {
   if (std::optional<Rgb> colour = captured_.CellColour(col, row)) {
     brush = QBrush(QColor(colour->r, colour->g, colour->b));
   }
+}
+
+void TForm_main::Button3Click() { browsers_->Navigate1(Edit1->text()); }
+
+void TForm_main::Edit1KeyUp(int key) { browsers_->AddressKeyUp(key, Edit1->text()); }
+
+void TForm_main::webNewWindow2(TVelWebBrowser& sender, TDispatch& ppDisp, bool& cancel) {
+  browsers_->WebNewWindow2(sender, ppDisp, cancel);
+}
+
+void TForm_main::web2NewWindow2(TVelWebBrowser& sender, TDispatch& ppDisp, bool& cancel) {
+  browsers_->Web2NewWindow2(sender, ppDisp, cancel);
 }
 
 void TForm_main::SetStatusText(const std::string& text) { statusPanel_->setText(Text(text)); }

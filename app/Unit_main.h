@@ -4,11 +4,13 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/CaptureList.h"
 #include "app/StringGrid.h"
+#include "browser/VelwebBrowser.h"
 
 class QCheckBox;
 class QLabel;
@@ -21,6 +23,8 @@ class QTimer;
 namespace ravo {
 
 class TAdvStringGrid;
+class TBrowserPair;
+class THyperLabel;
 
 class TForm_main : public QWidget {
   Q_OBJECT
@@ -42,6 +46,10 @@ class TForm_main : public QWidget {
   void AdvStringGrid1DblClick();
   void Button2Click();
   void AdvStringGrid1GetCellColor(int row, int col, QBrush& brush);
+  void Button3Click();
+  void Edit1KeyUp(int key);
+  void webNewWindow2(TVelWebBrowser& sender, TDispatch& ppDisp, bool& cancel);
+  void web2NewWindow2(TVelWebBrowser& sender, TDispatch& ppDisp, bool& cancel);
 
   // Status panel 0 of StatusBar1.
   void SetStatusText(const std::string& text);
@@ -70,15 +78,17 @@ class TForm_main : public QWidget {
   QPushButton* Button1;
   QPushButton* Button2;
   QPushButton* Button4;
-  QLabel* HyperLabel1;
-  QLabel* HyperLabel2;
+  THyperLabel* HyperLabel1;
+  THyperLabel* HyperLabel2;
   QStatusBar* StatusBar1;
   QWidget* Panel1;
   QLabel* Label1;
   QLineEdit* Edit1;
   QPushButton* Button3;
   QWidget* Panel2;
+  TVelWebBrowser* web;
   QWidget* Panel3;
+  TVelWebBrowser* web2;
   QTimer* Timer1;
 
  private:
@@ -87,12 +97,14 @@ class TForm_main : public QWidget {
   void BuildBrowserPage();
   void BuildStartPage();
   void ConnectHandlers();
+  bool eventFilter(QObject* watched, QEvent* event) override;
   // Runs a handler through the standard error report.
   void Run(const std::function<void()>& handler);
 
   StringGrid grid_;
   CaptureList captured_;
   QLabel* statusPanel_;
+  std::unique_ptr<TBrowserPair> browsers_;
 };
 
 }  // namespace ravo

@@ -11,7 +11,7 @@ qt_add_resources(ravo_gui pictures
   BASE resources
   FILES resources/start.jpg resources/capture.png resources/browse.png
 )
-target_link_libraries(ravo_gui PUBLIC ravo_capture Qt6::Widgets JPEG::JPEG)
+target_link_libraries(ravo_gui PUBLIC ravo_capture ravo_browser ravo_widgets Qt6::Widgets JPEG::JPEG)
 
 add_executable(ravo main.cpp)
 target_link_libraries(ravo PRIVATE ravo_gui)

@@ -12,8 +12,8 @@
 namespace ravo {
 namespace {
 
-// The engine asks its leave-page question through javaScriptConfirm with
-// this text of its own; a page cannot tell it apart from its own confirm().
+// The engine asks its leave-page question through javaScriptConfirm, with
+// this text of its own; the text is what tells it from a page's confirm().
 QString LeavePageQuestion() {
   return QCoreApplication::translate(
       "QWebEnginePage",
@@ -31,10 +31,9 @@ QWebEngineProfile* BrowserProfile() { return QWebEngineProfile::defaultProfile()
 
 TVelWebPage::TVelWebPage(TVelWebBrowser& owner)
     : QWebEnginePage(BrowserProfile(), &owner), owner_(owner) {
-  connect(this, &QWebEnginePage::certificateError, this,
-          [this](QWebEngineCertificateError error) {
-            if (silent_) error.rejectCertificate();
-          });
+  connect(this, &QWebEnginePage::certificateError, this, [this](QWebEngineCertificateError error) {
+    if (silent_) error.rejectCertificate();
+  });
   // An authenticator left empty refuses the request.
   connect(this, &QWebEnginePage::authenticationRequired, this,
           [this](const QUrl&, QAuthenticator* auth) {
@@ -76,8 +75,8 @@ TVelWebBrowser::TVelWebBrowser(QWidget* parent)
 }
 
 void TVelWebBrowser::Navigate(const QString& address) {
+  if (address.trimmed().isEmpty()) return;
   const QUrl url = QUrl::fromUserInput(address);
-  if (url.isEmpty()) return;
   if (!url.isValid()) throw std::runtime_error("无法打开网址：" + address.toStdString());
   page_->load(url);
 }

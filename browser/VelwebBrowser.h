@@ -49,8 +49,8 @@ class TVelWebPage : public QWebEnginePage {
   QWebEnginePage* createWindow(WebWindowType type) override;
   void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
   bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
-  bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
-                        const QString& defaultValue, QString* result) override;
+  bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
+                        QString* result) override;
 
  private:
   TVelWebBrowser& owner_;
@@ -63,8 +63,9 @@ class TVelWebBrowser : public QWebEngineView {
   explicit TVelWebBrowser(QWidget* parent = nullptr);
 
   // Starts loading the address as the user typed it; the engine's reading
-  // of user input supplies a missing scheme. An empty address loads nothing.
-  // Throws std::runtime_error when the address cannot be read as one.
+  // of user input supplies a missing scheme. An empty (or blank) address
+  // loads nothing. Throws std::runtime_error when the address cannot be
+  // read as one.
   void Navigate(const QString& address);
 
   // The page that a new window asked for elsewhere can be handed to.

@@ -14,4 +14,11 @@ bool ShellOpen(const std::string& file, const std::string& parameters,
 // Opens a web address in the desktop's web browser. True when started.
 bool OpenInWebBrowser(const std::string& url);
 
+// Opens a target the way the desktop's shell reads it: an existing file or
+// folder with its program, an address that names its scheme ("mailto:...",
+// "https://...") with that scheme's handler, and anything else, such as a
+// bare host name ("www.example.com", "host:8080/page"), as an http address.
+// True when the opener started.
+bool ShellOpenTarget(const std::string& target);
+
 }  // namespace ravo::platform

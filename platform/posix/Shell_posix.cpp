@@ -4,11 +4,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "platform/Files.h"
 #include "platform/Shell.h"
 
 extern char** environ;
@@ -41,6 +45,25 @@ bool Spawn(const std::string& argument, const std::string& workingDir) {
   return true;
 }
 
+// "scheme:" at the start, unless what follows the colon is a port number
+// ("host:8080", "host:8080/page").
+bool NamesScheme(std::string_view target) {
+  std::size_t colon = target.find(':');
+  if (colon == std::string_view::npos || colon == 0) return false;
+  std::string_view scheme = target.substr(0, colon);
+  auto schemeChar = [](unsigned char c) {
+    return std::isalnum(c) || c == '+' || c == '-' || c == '.';
+  };
+  if (!std::isalpha(static_cast<unsigned char>(scheme[0])) ||
+      !std::all_of(scheme.begin(), scheme.end(), schemeChar)) {
+    return false;
+  }
+  std::string_view rest = target.substr(colon + 1);
+  std::string_view port = rest.substr(0, rest.find('/'));
+  auto digit = [](unsigned char c) { return std::isdigit(c) != 0; };
+  return port.empty() || !std::all_of(port.begin(), port.end(), digit);
+}
+
 }  // namespace
 
 // xdg-open takes no parameters for the program it starts; they are dropped.
@@ -50,5 +73,11 @@ bool ShellOpen(const std::string& file, const std::string& /*parameters*/,
 }
 
 bool OpenInWebBrowser(const std::string& url) { return Spawn(url, ""); }
+
+bool ShellOpenTarget(const std::string& target) {
+  if (target.empty()) return false;
+  if (QueryFile(target).exists || NamesScheme(target)) return Spawn(target, "");
+  return Spawn("http://" + target, "");
+}
 
 }  // namespace ravo::platform

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -156,6 +157,21 @@ TEST_F(MainWindowTest, SaveAsOnARowWithoutAFileDoesNothing) {
   window.AdvStringGrid1->SelectRow(3);
   window.Button2->click();
   EXPECT_FALSE(asked);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainWindowTest, EnterInTheAddressLineShowsPaneOneAgain) {
+  window.BitBtn2Click();
+  window.Panel3->show();
+  window.Panel2->hide();
+  window.Edit1->setText(QStringLiteral("about:blank"));
+  QTest::keyClick(window.Edit1, Qt::Key_Return);
+  EXPECT_FALSE(window.Panel2->isHidden());
+  EXPECT_TRUE(window.Panel3->isHidden());
+  window.Panel3->show();
+  window.Panel2->hide();
+  window.Button3->click();  // "浏览" loads pane 1 out of sight
+  EXPECT_TRUE(window.Panel2->isHidden());
   EXPECT_TRUE(errors.empty());
 }
 

@@ -2,8 +2,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 
+#include "platform/FileRead.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/Shell.h"
@@ -40,6 +43,79 @@ TEST(CopyFileReplacingTest, FailuresAreReportedAndLeaveTheTargetIntact) {
   EXPECT_NE(CopyFileReplacing(dir.Path(), dir / "target"), "");
   EXPECT_EQ(test::ReadFile(dir / "target"), "keep me");
   EXPECT_NE(CopyFileReplacing(dir / "target", dir / "no/such/folder/x"), "");
+}
+
+TEST(CopyFileReplacingTest, RefusesPipesWithoutWaitingForAWriter) {
+  test::TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo.mp3").c_str(), 0600), 0);
+  auto copied = std::async(std::launch::async, [&] {
+    return CopyFileReplacing(dir / "fifo.mp3", dir / "copy.mp3");
+  });
+  ASSERT_EQ(copied.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_NE(copied.get(), "");
+  EXPECT_FALSE(std::filesystem::exists(dir / "copy.mp3"));
+}
+
+TEST(CopyFileRangeReplacingTest, CopiesExactlyTheRange) {
+  test::TempDir dir;
+  test::WriteFile(dir / "entry", "HEADERbodyTRAILER");
+  test::WriteFile(dir / "body.png", "an older and longer file");
+  ReadOnlyFile entry(dir / "entry");
+  EXPECT_EQ(CopyFileRangeReplacing(entry, 6, 4, dir / "body.png"), "");
+  EXPECT_EQ(test::ReadFile(dir / "body.png"), "body");
+  EXPECT_EQ(CopyFileRangeReplacing(entry, 6, 0, dir / "empty"), "");
+  EXPECT_EQ(test::ReadFile(dir / "empty"), "");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
+}
+
+TEST(CopyFileRangeReplacingTest, ARangeTheFileNoLongerHoldsReplacesNothing) {
+  test::TempDir dir;
+  test::WriteFile(dir / "entry", "HEADERbody");
+  test::WriteFile(dir / "target", "keep me");
+  ReadOnlyFile entry(dir / "entry");
+  for (std::uint64_t offset : {6ull, 11ull, ~0ull - 2}) {
+    EXPECT_NE(CopyFileRangeReplacing(entry, offset, 5, dir / "target"), "") << offset;
+  }
+  EXPECT_EQ(test::ReadFile(dir / "target"), "keep me");
+  // Neither the source itself nor another name of it is ever written.
+  ASSERT_EQ(link((dir / "entry").c_str(), (dir / "hard").c_str()), 0);
+  EXPECT_NE(CopyFileRangeReplacing(entry, 6, 4, dir / "hard"), "");
+  EXPECT_EQ(test::ReadFile(dir / "entry"), "HEADERbody");
+  EXPECT_NE(CopyFileRangeReplacing(ReadOnlyFile(dir / "missing"), 0, 1, dir / "target"), "");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
+}
+
+TEST(ReadOnlyFileTest, ReadsAnywhereButOnlyWhatIsThere) {
+  test::TempDir dir;
+  test::WriteFile(dir / "file", "0123456789");
+  ReadOnlyFile file(dir / "file");
+  ASSERT_TRUE(file.IsOpen());
+  EXPECT_EQ(file.Size(), 10u);
+  std::string buffer(3, '\0');
+  EXPECT_TRUE(file.ReadAt(7, buffer));
+  EXPECT_EQ(buffer, "789");
+  EXPECT_FALSE(file.ReadAt(8, buffer));
+  EXPECT_FALSE(file.ReadAt(~0ull - 1, buffer));
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  for (const std::string& path : {dir / "fifo", dir.Path(), dir / "missing"}) {
+    ReadOnlyFile other(path);
+    EXPECT_FALSE(other.IsOpen()) << path;
+    EXPECT_FALSE(other.Size()) << path;
+    EXPECT_FALSE(other.ReadAt(0, buffer)) << path;
+  }
+}
+
+TEST(MakePrivateTempDirTest, MakesANewFolderOnlyItsOwnerMayEnter) {
+  std::string first = MakePrivateTempDir("ravo-test-");
+  std::string second = MakePrivateTempDir("ravo-test-");
+  ASSERT_FALSE(first.empty());
+  EXPECT_NE(first, second);
+  struct stat st {};
+  ASSERT_EQ(stat(first.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  std::filesystem::remove(first);
+  std::filesystem::remove(second);
 }
 
 TEST(ShellTest, OpensWithTheDesktopOpenerInTheFilesFolder) {

@@ -1,26 +1,16 @@
 #include "tests/support/QtTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
+#include <QCoreApplication>
 #include <QTcpSocket>
-#include <QtGlobal>
+#include <stdexcept>
 
 #include "tests/support/TestSupport.h"
 
 namespace ravo::test {
 
-int RunQtTests(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  // Listing the tests (as the build does to register them) needs no display.
-  if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}
-
 bool WaitForQt(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  return WaitFor(condition, timeout, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
+  return WaitFor(condition, timeout,
+                 [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
 }
 
 void RunEventsFor(std::chrono::milliseconds time) {
@@ -51,8 +41,16 @@ QString LocalHttpServer::Url(const QString& path) const {
 
 // Answers once the whole request head has arrived, then closes.
 void LocalHttpServer::Answer(QTcpSocket* socket) {
-  QByteArray& head = socket->property("head").isValid() ? *new QByteArray : *new QByteArray;
-  (void)head;
+  const QByteArray head = socket->property("head").toByteArray() + socket->readAll();
+  socket->setProperty("head", head);
+  if (!head.contains("\r\n\r\n")) return;
+  const QByteArray target = head.left(head.indexOf("\r\n")).split(' ').value(1);
+  ++hits_[target];
+  const Reply reply = replies_.value(target, Reply{"not found", 404, {}});
+  socket->write("HTTP/1.0 " + QByteArray::number(reply.status) + " Reply\r\n" + reply.headers +
+                "Content-Length: " + QByteArray::number(reply.body.size()) +
+                "\r\nConnection: close\r\n\r\n" + reply.body);
+  socket->disconnectFromHost();
 }
 
 }  // namespace ravo::test

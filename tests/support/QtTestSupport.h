@@ -1,6 +1,6 @@
-// Support for tests of Qt widgets and browser panes: running the tests inside
-// a QApplication, waiting while the event loop runs, and a small web server
-// on 127.0.0.1 that serves the test's own pages.
+// Support for tests of Qt widgets and browser panes: waiting while the event
+// loop runs, and a small web server on 127.0.0.1 that serves the test's own
+// pages.
 #pragma once
 
 #include <QByteArray>
@@ -12,10 +12,6 @@
 #include <functional>
 
 namespace ravo::test {
-
-// Runs all tests inside a QApplication. Without a platform named in
-// QT_QPA_PLATFORM the offscreen one is used, so no display is needed.
-int RunQtTests(int argc, char** argv);
 
 // Runs the event loop until the condition holds or the timeout passes.
 bool WaitForQt(const std::function<bool()>& condition,

@@ -1,9 +1,9 @@
 #include "tests/support/TestSupport.h"
 
-#include <stdlib.h>
-
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -11,9 +11,17 @@
 namespace ravo::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "ravo-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  std::filesystem::path base = std::filesystem::temp_directory_path();
+  std::random_device random;
+  // create_directory makes the folder only when it does not exist yet.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path candidate = base / ("ravo-test-" + std::to_string(random()));
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -28,6 +36,17 @@ TempDir::~TempDir() {
     }
   }
   std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::Write(const std::string& relative, const std::string& bytes) const {
+  std::string path = *this / relative;
+  WriteFile(path, bytes);
+  return path;
+}
+
+unsigned long EnvOr(const char* name, unsigned long fallback) {
+  const char* value = std::getenv(name);
+  return value ? std::strtoul(value, nullptr, 10) : fallback;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

@@ -22,6 +22,9 @@ class TempDir {
   // Path() + "/" + relative.
   std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
 
+  // Writes the bytes to the file at relative (see WriteFile); its path.
+  std::string Write(const std::string& relative, const std::string& bytes) const;
+
  private:
   std::string path_;
 };
@@ -31,6 +34,10 @@ void WriteFile(const std::string& path, const std::string& bytes);
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+
+// The number an environment variable holds, or fallback when it is not set
+// (for replaying or lengthening randomized tests).
+unsigned long EnvOr(const char* name, unsigned long fallback);
 
 // Polls the condition until it holds or the timeout passes; true if it held.
 // `pump` runs between polls (for example a dispatcher or event loop).
