@@ -1,5 +1,6 @@
 #include "app/CaptureList.h"
 
+#include "app/CapturedFile.h"
 #include "app/SizeText.h"
 #include "fsutil/PathText.h"
 #include "fsutil/velFile.h"
@@ -78,7 +79,7 @@ std::string CaptureList::SuggestedSaveName(int row) const {
 std::string CaptureList::SaveCopy(int row, const std::string& target) const {
   std::optional<std::string> source = PathOfRow(row);
   if (!source) return "该行没有对应的文件";
-  return platform::CopyFileReplacing(*source, target);
+  return SaveCapturedFile(*source, target);
 }
 
 std::optional<Rgb> CaptureList::CellColour(int col, int row) const {

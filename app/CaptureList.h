@@ -60,7 +60,8 @@ class CaptureList {
   // when the name does not contain it (case-sensitive).
   std::string SuggestedSaveName(int row) const;
 
-  // Copies the file of a row to target. Empty on success, else the reason.
+  // Saves the file of a row as target (SaveCapturedFile: the body alone of a
+  // browser's cache entry). Empty on success, else the reason.
   std::string SaveCopy(int row, const std::string& target) const;
 
   // The background a cell gets, or none to keep the grid's own colour.

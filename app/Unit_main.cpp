@@ -1,6 +1,8 @@
 #include "app/Unit_main.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -22,7 +24,9 @@
 #include "app/LinkTargets.h"
 #include "browser/BrowserPair.h"
 #include "widgets/HyperLabel.h"
+#include "fsutil/velDialogs.h"
 #include "fsutil/velwindows.h"
+#include "platform/Drives.h"
 
 namespace ravo {
 namespace {
@@ -95,11 +99,22 @@ QPixmap StartPicture() {
 
 }  // namespace
 
-TForm_main::TForm_main(QWidget* parent) : QWidget(parent), grid_(3, 10), captured_(grid_) {
+constexpr char kStartMonitoring[] = "开始监视";
+constexpr char kStopMonitoring[] = "中止监视";
+constexpr char kStartSearch[] = "全盘搜索";
+constexpr char kStopSearch[] = "停止搜索";
+
+TForm_main::TForm_main(QWidget* parent)
+    : QWidget(parent),
+      grid_(3, 10),
+      captured_(grid_),
+      monitor_(captured_, [this] { return Ticked(); }),
+      search_(captured_) {
   setWindowTitle(QString::fromUtf8(kAppTitle));
   setFont(SongTi(16));
   setAutoFillBackground(true);
   reportError = [this](const std::string& message) { ShowErrorReport(this, message); };
+  askYesNo = AskYesNo;
   askSaveName = [this](const std::string& suggested) -> std::optional<std::string> {
     QString chosen = QFileDialog::getSaveFileName(this, QString(), Text(suggested), QString(),
                                                   nullptr, QFileDialog::DontConfirmOverwrite);
@@ -121,6 +136,11 @@ TForm_main::TForm_main(QWidget* parent) : QWidget(parent), grid_(3, 10), capture
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
+  // Files reported before their head was written are looked at again while
+  // monitoring is on, whatever the size refresh is doing.
+  recheckTimer_ = new QTimer(this);
+  recheckTimer_->setInterval(250);
+  BuildWatchers();
   ConnectHandlers();
   Timer1->start();
 
@@ -132,7 +152,10 @@ TForm_main::TForm_main(QWidget* parent) : QWidget(parent), grid_(3, 10), capture
   Run([this] { FormCreate(); });
 }
 
-TForm_main::~TForm_main() = default;
+TForm_main::~TForm_main() {
+  // The grid view goes before the grid it shows, which is a member.
+  delete AdvStringGrid1;
+}
 
 void TForm_main::BuildTopBar() {
   Panel4 = new QWidget(this);
@@ -236,7 +259,40 @@ void TForm_main::BuildStartPage() {
   Run([this] { Image1->setPixmap(StartPicture()); });
 }
 
+void TForm_main::BuildWatchers() {
+  for (std::size_t i = 0; i < watchers_.size(); ++i) {
+    watchers_[i] = std::make_unique<TFileSystemWatcher>(dispatcher_);
+    TFileSystemWatcher& watcher = *watchers_[i];
+    watcher.SetWatchedDir(platform::DriveRoot(static_cast<char>('C' + i)));
+    watcher.SetWatchSubTree(true);
+    watcher.SetNotifyFilters({nfFileNameChange, nfDirNameChange});
+    watcher.SetOnStatus([this](const std::string& text) { SetStatusText(text); });
+    watcher.SetOnChange([this](TFileOperation operation, const std::string& fileName1,
+                               const std::string& fileName2) {
+      FileSystemWatcher5Change(operation, fileName1, fileName2);
+    });
+  }
+  FileSystemWatcher1 = watchers_[0].get();
+  FileSystemWatcher2 = watchers_[1].get();
+  FileSystemWatcher3 = watchers_[2].get();
+  FileSystemWatcher4 = watchers_[3].get();
+  FileSystemWatcher5 = watchers_[4].get();
+}
+
+std::array<TFileSystemWatcher*, 5> TForm_main::Watchers() const {
+  return {FileSystemWatcher1, FileSystemWatcher2, FileSystemWatcher3, FileSystemWatcher4,
+          FileSystemWatcher5};
+}
+
 void TForm_main::ConnectHandlers() {
+  connect(Button1, &QPushButton::clicked, this, [this] { Run([this] { Button1Click(); }); });
+  connect(Button4, &QPushButton::clicked, this, [this] { Run([this] { Button4Click(); }); });
+  connect(recheckTimer_, &QTimer::timeout, this, [this] {
+    Run([this] {
+      std::string status = monitor_.Tick();
+      if (!status.empty()) SetStatusText(status);
+    });
+  });
   connect(BitBtn1, &QPushButton::clicked, this, [this] { Run([this] { BitBtn1Click(); }); });
   connect(BitBtn2, &QPushButton::clicked, this, [this] { Run([this] { BitBtn2Click(); }); });
   connect(Button2, &QPushButton::clicked, this, [this] { Run([this] { Button2Click(); }); });
@@ -290,8 +346,64 @@ void TForm_main::AdvStringGrid1ClickCell(int row, int /*col*/) {
 
 void TForm_main::AdvStringGrid1DblClick() {
   if (std::optional<std::string> path = captured_.PathOfRow(grid_.CurrentRow())) {
-    ShellOpenFile(*path, "");
+    ShellOpenFile(openable_.PathToOpen(*path), "");
   }
+}
+
+CategorySelection TForm_main::Ticked() const {
+  return {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked(),
+          CheckBox4->isChecked()};
+}
+
+void TForm_main::Button1Click() {
+  if (Bytes(Button1->text()) == kStartMonitoring) {
+    monitor_.Start();
+    Timer1->start();
+    Button1->setText(QString::fromUtf8(kStopMonitoring));
+    for (std::size_t i = 0; i < watchers_.size(); ++i) {
+      // Drives may have come or gone since the window was made.
+      watchers_[i]->SetWatchedDir(platform::DriveRoot(static_cast<char>('C' + i)));
+    }
+    for (TFileSystemWatcher* watcher : Watchers()) watcher->SetActived(true);
+    recheckTimer_->start();
+  } else {
+    Timer1->stop();
+    Button1->setText(QString::fromUtf8(kStartMonitoring));
+    for (TFileSystemWatcher* watcher : Watchers()) watcher->SetActived(false);
+    recheckTimer_->stop();
+    monitor_.Stop();
+  }
+}
+
+void TForm_main::FileSystemWatcher5Change(TFileOperation operation, const std::string& fileName1,
+                                          const std::string& fileName2) {
+  std::string status = monitor_.OnChange(operation, fileName1, fileName2);
+  if (!status.empty()) SetStatusText(status);
+}
+
+void TForm_main::Button4Click() {
+  if (Bytes(Button4->text()) != kStartSearch) {
+    search_.RequestStop();
+    Button4->setText(QString::fromUtf8(kStartSearch));
+    return;
+  }
+  // A stopped walk that is still unwinding finishes before a new one starts.
+  if (search_.IsRunning()) return;
+  bool disguised = askYesNo("是否搜索扩展名隐藏的文件？");
+  Button4->setText(QString::fromUtf8(kStopSearch));
+  Timer1->stop();
+  SearchHooks hooks;
+  hooks.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+  hooks.status = [this](const std::string& path) { SetStatusText(path); };
+  search_.Start(Ticked(), disguised, hooks);
+  Button4->setText(QString::fromUtf8(kStartSearch));
+}
+
+void TForm_main::closeEvent(QCloseEvent* event) {
+  // A search runs inside its button's handler: end it so that the program
+  // can end as soon as the walk has unwound.
+  search_.RequestStop();
+  QWidget::closeEvent(event);
 }
 
 void TForm_main::Button2Click() {

@@ -3,12 +3,18 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "app/CaptureList.h"
+#include "app/CaptureMonitor.h"
+#include "app/Categories.h"
+#include "app/FullDiskSearch.h"
+#include "app/OpenableCopies.h"
+#include "app/QtDispatcher.h"
 #include "app/StringGrid.h"
 #include "browser/VelwebBrowser.h"
 
@@ -46,6 +52,10 @@ class TForm_main : public QWidget {
   void AdvStringGrid1DblClick();
   void Button2Click();
   void AdvStringGrid1GetCellColor(int row, int col, QBrush& brush);
+  void Button1Click();
+  void FileSystemWatcher5Change(TFileOperation operation, const std::string& fileName1,
+                                const std::string& fileName2);
+  void Button4Click();
   void Button3Click();
   void Edit1KeyUp(int key);
   void webNewWindow2(TVelWebBrowser& sender, TDispatch& ppDisp, bool& cancel);
@@ -56,8 +66,13 @@ class TForm_main : public QWidget {
   std::string StatusText() const;
 
   CaptureList& Captured() { return captured_; }
+  const FullDiskSearch& Search() const { return search_; }
+
+  // The check boxes, as the capture rules read them.
+  CategorySelection Ticked() const;
 
   // Dialogs, replaceable so that tests answer them.
+  std::function<bool(const std::string& question)> askYesNo;
   std::function<std::optional<std::string>(const std::string& suggestedName)> askSaveName;
   std::function<void(const std::string& message)> reportError;
 
@@ -90,21 +105,39 @@ class TForm_main : public QWidget {
   QWidget* Panel3;
   TVelWebBrowser* web2;
   QTimer* Timer1;
+  TFileSystemWatcher* FileSystemWatcher1;
+  TFileSystemWatcher* FileSystemWatcher2;
+  TFileSystemWatcher* FileSystemWatcher3;
+  TFileSystemWatcher* FileSystemWatcher4;
+  TFileSystemWatcher* FileSystemWatcher5;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildTopBar();
   void BuildCapturePage();
   void BuildBrowserPage();
   void BuildStartPage();
+  void BuildWatchers();
+  std::array<TFileSystemWatcher*, 5> Watchers() const;
   void ConnectHandlers();
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Runs a handler through the standard error report.
   void Run(const std::function<void()>& handler);
 
+  // Declared in the order they may be destroyed in reverse: the watchers go
+  // first, then what their reports reach, the dispatcher last.
+  QtDispatcher dispatcher_;
   StringGrid grid_;
   CaptureList captured_;
+  CaptureMonitor monitor_;
+  FullDiskSearch search_;
   QLabel* statusPanel_;
+  QTimer* recheckTimer_;
   std::unique_ptr<TBrowserPair> browsers_;
+  OpenableCopies openable_;
+  std::array<std::unique_ptr<TFileSystemWatcher>, 5> watchers_;
 };
 
 }  // namespace ravo

@@ -3,6 +3,7 @@ add_library(ravo_gui STATIC
   AdvStringGrid.cpp
   ErrorReport.cpp
   JpegImage.cpp
+  QtDispatcher.cpp
   Unit_main.cpp
   ${PROJECT_SOURCE_DIR}/fsutil/velDialogs.cpp
 )

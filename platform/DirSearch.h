@@ -11,11 +11,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
-
-#include "platform/posix/PosixFile.h"
 
 namespace ravo::platform {
 
@@ -39,20 +37,16 @@ class DirSearch {
   // read or lies on another filesystem than the parent.
   DirSearch(const DirSearch& parent, std::string_view name);
 
-  DirSearch(DirSearch&&) = delete;
-  DirSearch& operator=(DirSearch&&) = delete;
+  ~DirSearch();  // closes the search
+  DirSearch(DirSearch&&) noexcept;
+  DirSearch& operator=(DirSearch&&) noexcept;
 
   // Fetches the next entry; false when there is none left.
   bool Next(SearchEntry& entry);
 
  private:
-  void ReadEntries();
-  bool IsDirectory(unsigned char type, const char* name) const;
-
-  Fd dir_;
-  std::uint64_t device_ = 0;
-  std::vector<char> records_;  // the directory's records as the read gave them
-  std::size_t next_ = 0;       // offset of the next record
+  struct State;  // the system's handle and the entries read
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace ravo::platform

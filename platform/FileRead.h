@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,5 +43,33 @@ struct WholeFile {
 
 // Reads the whole file in as few system calls as the system allows.
 WholeFile ReadWholeFile(const std::string& path);
+
+// A regular file opened for reading only, read at any offset: what the
+// readers of structured files (a browser's cache entries) need to look at a
+// file's end without reading all of it. Like ReadFileStart it never opens a
+// pipe or device.
+class ReadOnlyFile {
+ public:
+  // Opens the regular file at path; IsOpen() tells whether that worked.
+  explicit ReadOnlyFile(const std::string& path);
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  bool IsOpen() const { return handle_ >= 0; }
+
+  // The file's size at this moment (another program may be writing it).
+  std::optional<std::uint64_t> Size() const;
+
+  // Fills the whole buffer from offset on; false when the file is not open,
+  // cannot be read or ends before the buffer is full.
+  bool ReadAt(std::uint64_t offset, std::span<char> buffer) const;
+
+  // The system's handle of the open file (a descriptor on POSIX), or -1.
+  std::intptr_t NativeHandle() const { return handle_; }
+
+ private:
+  std::intptr_t handle_ = -1;
+};
 
 }  // namespace ravo::platform

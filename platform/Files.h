@@ -1,10 +1,12 @@
-// File queries and the one file copy the program makes.
+// File queries, the copies the program makes, and its private temporary folder.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace ravo::platform {
+
+class ReadOnlyFile;
 
 struct FileInfo {
   bool exists = false;
@@ -25,6 +27,20 @@ FileInfo QueryFile(const std::string& path);
 // target. Copying a file onto itself (or onto another name of the same file)
 // is refused and leaves it intact. Returns an empty text on success, else
 // the reason, in the user's language.
+// Only a regular file is copied: a pipe or device named as the source is
+// refused, never opened.
 std::string CopyFileReplacing(const std::string& source, const std::string& target);
+
+// Copies `length` bytes of the open file from `offset` on over target, with
+// the same care as CopyFileReplacing. When the file holds fewer bytes there
+// (it shrank since the range was worked out) nothing is replaced and the
+// copy fails. Returns an empty text on success, else the reason.
+std::string CopyFileRangeReplacing(const ReadOnlyFile& source, std::uint64_t offset,
+                                   std::uint64_t length, const std::string& target);
+
+// Makes a new, empty folder in the system's temporary folder that only this
+// user may enter, its name starting with prefix. Its path, or an empty text
+// when it cannot be made.
+std::string MakePrivateTempDir(const std::string& prefix);
 
 }  // namespace ravo::platform

@@ -3,6 +3,7 @@
 #include "fsutil/PathText.h"
 #include "platform/FileRead.h"
 #include "platform/Process.h"
+#include "typedb/CacheEntry.h"
 #include "typedb/velScanext.h"
 
 namespace ravo {
@@ -11,13 +12,24 @@ namespace {
 // The file's first 51 bytes, zero beyond the end of a shorter file. The
 // first attempt lets other programs go on writing the file but needs all 51
 // bytes; the second, made when the first fails, takes what there is.
-std::optional<FileHeader> ReadHeader(const std::string& path) {
+std::optional<FileHeader> ReadFileHeader(const std::string& path) {
   FileHeader header{};
   auto first = platform::ReadFileStart(path, header, platform::HeadAttempt::kLetOthersWrite);
   if (first == header.size()) return header;
   header.fill(0);
   if (!platform::ReadFileStart(path, header, platform::HeadAttempt::kRefuseWriters)) {
     return std::nullopt;
+  }
+  return header;
+}
+
+// The bytes identification looks at: the file's first 51, or for a complete
+// Chromium cache entry those of the body it wraps. Only a file that starts
+// like such an entry is read any further.
+std::optional<FileHeader> ReadHeader(const std::string& path) {
+  std::optional<FileHeader> header = ReadFileHeader(path);
+  if (header && HasSimpleCacheHeader(std::string_view(header->data(), header->size()))) {
+    if (auto body = SimpleCacheBodyHeader(path)) return body;
   }
   return header;
 }

@@ -17,8 +17,9 @@ class TypeDbIoError : public std::runtime_error {
 std::string TypeDatabasePath();
 
 // The real extension of the file (dot included, at most 10 bytes, possibly
-// empty): from a signature match of its first 51 bytes, else from its
-// name's extension. Throws TypeDbIoError when the database exists but
+// empty): from a signature match of its first 51 bytes (for a complete
+// Chromium cache entry, the first 51 bytes of the body it holds), else from
+// its name's extension. Throws TypeDbIoError when the database exists but
 // cannot be read in the extension stage.
 std::string DetectFileType(const std::string& path);
 

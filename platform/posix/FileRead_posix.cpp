@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <limits>
 
 #include "platform/FileRead.h"
 #include "platform/posix/PosixFile.h"
@@ -10,12 +11,14 @@
 namespace ravo::platform {
 namespace {
 
-// Fills as much of [data, data + size) as the file holds from its current
-// position; the count read, or -1 on a read error.
-ssize_t ReadFully(int fd, char* data, std::size_t size) {
+// Fills as much of [data, data + size) as the file holds from offset `at`,
+// or from its current position when `at` is negative; the count read, or -1
+// on a read error.
+ssize_t ReadFully(int fd, char* data, std::size_t size, off_t at = -1) {
   std::size_t done = 0;
   while (done < size) {
-    ssize_t n = ::read(fd, data + done, size - done);
+    ssize_t n = at < 0 ? ::read(fd, data + done, size - done)
+                       : ::pread(fd, data + done, size - done, at + static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return -1;
     if (n == 0) break;
@@ -31,16 +34,32 @@ WholeFile Failed(const std::string& path, int error) {
   return result;
 }
 
+// errno for a path that names something other than a regular file.
+int NotRegularError(const struct stat& st) { return S_ISDIR(st.st_mode) ? EISDIR : EINVAL; }
+
 }  // namespace
+
+int OpenRegularForReading(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) {
+    errno = NotRegularError(st);
+    return -1;
+  }
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  // The path may name another file by now than the one looked at.
+  int error = ::fstat(fd, &st) != 0 ? errno : (S_ISREG(st.st_mode) ? 0 : NotRegularError(st));
+  if (error == 0) return fd;
+  ::close(fd);
+  errno = error;
+  return -1;
+}
 
 std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<char> buffer,
                                          HeadAttempt /*attempt*/) {
-  // Opening a device can have effects of its own (a tape rewinds, a watchdog
-  // starts), and a pipe would block: only regular files are opened.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   Fd file;
-  file.fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  file.fd = OpenRegularForReading(path);
   if (file.fd < 0) return std::nullopt;
   ssize_t n = ReadFully(file.fd, buffer.data(), buffer.size());
   int closed = ::close(file.fd);
@@ -77,6 +96,26 @@ WholeFile ReadWholeFile(const std::string& path) {
   }
   result.outcome = WholeFile::Outcome::kRead;
   return result;
+}
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : handle_(OpenRegularForReading(path)) {}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+std::optional<std::uint64_t> ReadOnlyFile::Size() const {
+  struct stat st {};
+  if (handle_ < 0 || ::fstat(static_cast<int>(handle_), &st) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool ReadOnlyFile::ReadAt(std::uint64_t offset, std::span<char> buffer) const {
+  constexpr auto kLastOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+  if (handle_ < 0 || offset > kLastOffset - buffer.size()) return false;
+  ssize_t n = ReadFully(static_cast<int>(handle_), buffer.data(), buffer.size(),
+                        static_cast<off_t>(offset));
+  return n == static_cast<ssize_t>(buffer.size());
 }
 
 }  // namespace ravo::platform

@@ -2,10 +2,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <limits>
+#include <optional>
 #include <vector>
 
+#include "platform/FileRead.h"
 #include "platform/Files.h"
 #include "platform/posix/PosixFile.h"
 
@@ -23,16 +28,54 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-// Copies the whole of `from` into `to`; 0 on success, else errno.
-int CopyContent(int from, int to) {
+// CopyContent's answer when the source ends before the bytes asked for.
+constexpr int kSourceTooShort = -1;
+
+// Copies the bytes of `from` from `offset` on into `to`: `length` of them,
+// or all up to the end of the file when no length is given. 0 on success,
+// kSourceTooShort, or errno.
+int CopyContent(int from, int to, std::uint64_t offset, std::optional<std::uint64_t> length) {
   std::vector<char> buffer(1 << 20);
-  for (;;) {
-    ssize_t n = ::read(from, buffer.data(), buffer.size());
+  std::uint64_t left = length.value_or(std::numeric_limits<std::uint64_t>::max());
+  while (left > 0) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return EINVAL;
+    std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
+    ssize_t n = ::pread(from, buffer.data(), want, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return errno;
-    if (n == 0) return 0;
+    if (n == 0) return length ? kSourceTooShort : 0;
     if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return errno ? errno : EIO;
+    offset += static_cast<std::uint64_t>(n);
+    left -= static_cast<std::uint64_t>(n);
   }
+  return 0;
+}
+
+// Writes bytes of the open source `in` (see CopyContent) to a temporary file
+// beside target and renames it over target; the source's permissions go
+// with them. Refuses to replace the source itself.
+std::string WriteReplacing(int in, const struct stat& src, std::uint64_t offset,
+                           std::optional<std::uint64_t> length, const std::string& target) {
+  struct stat dst {};
+  if (::stat(target.c_str(), &dst) == 0 && dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) {
+    return "源文件与目标文件是同一个文件，未复制";
+  }
+
+  std::string temp = target + ".ravo-XXXXXX";
+  Fd out;
+  out.fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (out.fd < 0) return Reason("无法写入目标文件", errno);
+  int error = CopyContent(in, out.fd, offset, length);
+  if (error == 0 && ::fchmod(out.fd, src.st_mode & 0777) != 0) error = errno;
+  if (error == 0 && ::fsync(out.fd) != 0) error = errno;
+  int closed = ::close(out.fd);
+  out.fd = -1;
+  if (error == 0 && closed != 0) error = errno;
+  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
+  if (error == 0) return {};
+  ::unlink(temp.c_str());
+  if (error == kSourceTooShort) return "源文件在复制时被改动，未复制";
+  return Reason("复制失败", error);
 }
 
 std::int64_t Nanoseconds(const timespec& t) {
@@ -65,33 +108,30 @@ FileInfo QueryFile(const std::string& path) {
 
 std::string CopyFileReplacing(const std::string& source, const std::string& target) {
   Fd in;
-  in.fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  in.fd = OpenRegularForReading(source);
   if (in.fd < 0) return Reason("无法打开源文件", errno);
   struct stat src {};
   if (::fstat(in.fd, &src) != 0) return Reason("无法读取源文件", errno);
-  if (S_ISDIR(src.st_mode)) return Reason("无法读取源文件", EISDIR);
+  return WriteReplacing(in.fd, src, 0, std::nullopt, target);
+}
 
-  struct stat dst {};
-  if (::stat(target.c_str(), &dst) == 0 && dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) {
-    return "源文件与目标文件是同一个文件，未复制";
-  }
+std::string CopyFileRangeReplacing(const ReadOnlyFile& source, std::uint64_t offset,
+                                   std::uint64_t length, const std::string& target) {
+  int in = static_cast<int>(source.NativeHandle());
+  struct stat src {};
+  if (in < 0) return Reason("无法打开源文件", EBADF);
+  if (::fstat(in, &src) != 0) return Reason("无法读取源文件", errno);
+  return WriteReplacing(in, src, offset, length, target);
+}
 
-  std::string temp = target + ".ravo-XXXXXX";
-  Fd out;
-  out.fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (out.fd < 0) return Reason("无法写入目标文件", errno);
-  int error = CopyContent(in.fd, out.fd);
-  if (error == 0 && ::fchmod(out.fd, src.st_mode & 0777) != 0) error = errno;
-  if (error == 0 && ::fsync(out.fd) != 0) error = errno;
-  int closed = ::close(out.fd);
-  out.fd = -1;
-  if (error == 0 && closed != 0) error = errno;
-  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temp.c_str());
-    return Reason("复制失败", error);
-  }
-  return {};
+std::string MakePrivateTempDir(const std::string& prefix) {
+  std::error_code error;
+  std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  if (error) return {};
+  std::string pattern = (base / (prefix + "XXXXXX")).string();
+  // mkdtemp makes the folder with permissions for its owner only.
+  if (!::mkdtemp(pattern.data())) return {};
+  return pattern;
 }
 
 }  // namespace ravo::platform

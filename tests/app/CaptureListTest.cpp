@@ -3,6 +3,7 @@
 
 #include "app/CaptureList.h"
 #include "tests/support/TestSupport.h"
+#include "tests/typedb/CacheEntryWriter.h"
 
 namespace ravo {
 namespace {
@@ -107,6 +108,13 @@ TEST_F(CaptureListTest, SaveCopyCopiesTheRowsFileAndReportsFailures) {
   EXPECT_NE(list.SaveCopy(1, dir / "a.mp3"), "");
   EXPECT_EQ(test::ReadFile(dir / "a.mp3"), "music");
   EXPECT_NE(list.SaveCopy(2, dir / "x.mp3"), "");
+}
+
+TEST_F(CaptureListTest, SaveCopyOfACacheEntryWritesItsBody) {
+  test::WriteFile(dir / "0123456789abcdef_0", test::SimpleCacheEntry("picture bytes"));
+  list.AddCapturedRow(dir / "0123456789abcdef_0", ".png");
+  EXPECT_EQ(list.SaveCopy(1, dir / "copy.png"), "");
+  EXPECT_EQ(test::ReadFile(dir / "copy.png"), "picture bytes");
 }
 
 TEST_F(CaptureListTest, ReplaceAndRemoveKeepRowsAndPathsInStep) {

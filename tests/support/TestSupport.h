@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -19,8 +20,10 @@ class TempDir {
   // The folder, without a trailing separator.
   const std::string& Path() const { return path_; }
 
-  // Path() + "/" + relative.
-  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+  // Path() + the system's separator + relative.
+  std::string operator/(const std::string& relative) const {
+    return path_ + static_cast<char>(std::filesystem::path::preferred_separator) + relative;
+  }
 
   // Writes the bytes to the file at relative (see WriteFile); its path.
   std::string Write(const std::string& relative, const std::string& bytes) const;

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -16,11 +15,6 @@
 
 namespace ravo {
 namespace {
-
-unsigned long EnvOr(const char* name, unsigned long fallback) {
-  const char* value = std::getenv(name);
-  return value ? std::strtoul(value, nullptr, 10) : fallback;
-}
 
 class Fuzzer {
  public:
@@ -104,8 +98,8 @@ bool SomeValidRecordMatches(const std::string& db, const FileHeader& header,
 }
 
 TEST(RandomizedLookupTest, BrokenDatabasesNeverReadOutOfBoundsAndAnswerConsistently) {
-  unsigned long seed = EnvOr("RAVO_FUZZ_SEED", 20240601);
-  unsigned long rounds = EnvOr("RAVO_FUZZ_ROUNDS", 3000);
+  unsigned long seed = test::EnvOr("RAVO_FUZZ_SEED", 20240601);
+  unsigned long rounds = test::EnvOr("RAVO_FUZZ_ROUNDS", 3000);
   SCOPED_TRACE("RAVO_FUZZ_SEED=" + std::to_string(seed));
   Fuzzer fuzz(seed);
   std::string shipped = test::ReadFile(TypeDatabasePath());

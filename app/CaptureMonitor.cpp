@@ -1,0 +1,141 @@
+#include "app/CaptureMonitor.h"
+
+#include <exception>
+
+#include "typedb/CacheEntry.h"
+
+namespace ravo {
+namespace {
+
+std::string DroppedText(const std::string& path, const std::exception& error) {
+  return "无法识别文件类型，已忽略 " + path + "：" + error.what();
+}
+
+}  // namespace
+
+CaptureMonitor::CaptureMonitor(CaptureList& list, TickedFn ticked, IdentifyFn identify,
+                               ClockFn clock)
+    : list_(list),
+      ticked_(std::move(ticked)),
+      identify_(identify ? std::move(identify)
+                         : [](const std::string& path) { return DetectFileType(path); }),
+      clock_(std::move(clock)) {}
+
+void CaptureMonitor::Start() {
+  list_.Reset();
+  list_.Grid().ClearNonHeader();
+  waiting_.clear();
+}
+
+void CaptureMonitor::Stop() { waiting_.clear(); }
+
+bool CaptureMonitor::Wanted(const std::string& type) const {
+  return BelongsToTicked(type, ticked_());
+}
+
+void CaptureMonitor::Capture(const std::string& path, const std::string& type) {
+  waiting_.erase(path);
+  list_.AddCapturedRow(path, type);
+  if (onCaptured_) onCaptured_(path, type);
+}
+
+// The file's state is taken before it is identified: a change after that
+// point shows at the next re-check, so a head written meanwhile is not missed.
+CaptureMonitor::Look CaptureMonitor::LookAt(const std::string& path) {
+  platform::FileInfo before = platform::QueryFile(path);
+  return {before, identify_(path)};
+}
+
+// Captures the file if its type is wanted; else, if it was a file still too
+// short to tell, waits for it to grow.
+void CaptureMonitor::Consider(const std::string& path, const Look& look) {
+  if (Wanted(look.type)) {
+    Capture(path, look.type);
+  } else {
+    WaitIfShort(path, look.before);
+  }
+}
+
+bool CaptureMonitor::StillBeingWritten(const std::string& path, const platform::FileInfo& info) {
+  // Too short to tell, or a browser's cache entry whose body is not complete.
+  return info.size < kHeaderSize || IsIncompleteCacheEntry(path);
+}
+
+void CaptureMonitor::WaitIfShort(const std::string& path, const platform::FileInfo& info) {
+  if (info.exists && !info.isDirectory && StillBeingWritten(path, info)) {
+    waiting_[path] = {clock_() + kRecheckPeriod, info.size, info.writeTimeNs};
+  }
+}
+
+std::string CaptureMonitor::OnChange(TFileOperation operation, const std::string& fileName1,
+                                     const std::string& fileName2) {
+  try {
+    switch (operation) {
+      case foRemoved:
+        // Gone: a row captured earlier stays (its size shows "0").
+        waiting_.erase(fileName1);
+        break;
+      case foRenamed:
+        Renamed(fileName1, fileName2);
+        break;
+      case foAdded:
+      case foModified:
+        Consider(fileName1, LookAt(fileName1));
+        break;
+    }
+  } catch (const std::exception& error) {
+    return DroppedText(operation == foRenamed ? fileName2 : fileName1, error);
+  }
+  return {};
+}
+
+// Downloads are written under a temporary name and renamed when done: the
+// file is followed to its new name, and the old name is never listed.
+void CaptureMonitor::Renamed(const std::string& oldPath, const std::string& newPath) {
+  waiting_.erase(oldPath);
+  Look look = LookAt(newPath);
+  int row = list_.RowOfPath(oldPath);
+  if (row == 0) {
+    Consider(newPath, look);
+  } else if (Wanted(look.type)) {
+    list_.ReplaceRow(row, newPath, look.type);
+    if (onCaptured_) onCaptured_(newPath, look.type);
+  } else {
+    list_.RemoveRow(row);
+    WaitIfShort(newPath, look.before);
+  }
+}
+
+std::string CaptureMonitor::Tick() {
+  std::string status;
+  Clock::time_point now = clock_();
+  for (auto it = waiting_.begin(); it != waiting_.end();) {
+    std::string path = it->first;
+    bool keep = false;
+    try {
+      keep = Recheck(path, it->second, now);
+    } catch (const std::exception& error) {
+      status = DroppedText(path, error);
+    }
+    // Capturing takes the entry out itself.
+    it = waiting_.upper_bound(path);
+    if (!keep) waiting_.erase(path);
+  }
+  return status;
+}
+
+bool CaptureMonitor::Recheck(const std::string& path, Waiting& waiting, Clock::time_point now) {
+  platform::FileInfo info = platform::QueryFile(path);
+  if (!info.exists || info.isDirectory || now > waiting.until) return false;
+  if (info.size == waiting.size && info.writeTimeNs == waiting.writeTimeNs) return true;
+  waiting.size = info.size;
+  waiting.writeTimeNs = info.writeTimeNs;
+  std::string type = identify_(path);
+  if (Wanted(type)) {
+    Capture(path, type);
+    return false;
+  }
+  return StillBeingWritten(path, info);
+}
+
+}  // namespace ravo

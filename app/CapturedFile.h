@@ -1,0 +1,14 @@
+// Saving a captured file: what the user keeps of it is what the server sent.
+#pragma once
+
+#include <string>
+
+namespace ravo {
+
+// Writes the captured file at source to target, replacing a file there: the
+// body alone of a browser's cache entry (Chromium simple cache, Firefox
+// cache2), any other file whole. Never writes onto the source itself.
+// Returns an empty text on success, else the reason, in the user's language.
+std::string SaveCapturedFile(const std::string& source, const std::string& target);
+
+}  // namespace ravo

@@ -1,0 +1,194 @@
+#!/usr/bin/env python3
+"""Speed and reliability of directory watching, measured with ravo-watch.
+
+  bench_watch.py burst [--bin BUILD/bin]   100 new directories x 100 .dat files
+                                           with JPEG heads, written as fast as
+                                           this script can; every file must be
+                                           captured once by ravo-watch --capture
+  bench_watch.py setup [--bin BUILD/bin]   time until watching a tree of 30,000
+                                           directories is in force, against
+                                           inotifywait -r -m on the same tree
+
+Prints the figures; exits non-zero when a capture is missing or doubled.
+"""
+import argparse
+import os
+import resource
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+JPEG_HEAD = b"\xff\xd8\xff\xe0\x00\x10JFIF\x00" + b"\x01" * 54
+
+
+class Watcher:
+    """A watching program whose output lines are timestamped as they arrive."""
+
+    def __init__(self, argv, ready_text):
+        self.started = time.monotonic()
+        self.proc = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.lines = []  # (time, text)
+        self.ready_at = None
+        self.cond = threading.Condition()
+        self.ready_text = ready_text
+        threading.Thread(target=self._read_out, daemon=True).start()
+        threading.Thread(target=self._read_err, daemon=True).start()
+
+    def _read_out(self):
+        for raw in self.proc.stdout:
+            with self.cond:
+                self.lines.append((time.monotonic(), raw.decode("utf-8", "replace").rstrip("\n")))
+                self.cond.notify_all()
+
+    def _read_err(self):
+        for raw in self.proc.stderr:
+            text = raw.decode("utf-8", "replace")
+            with self.cond:
+                if self.ready_at is None and self.ready_text in text:
+                    self.ready_at = time.monotonic()
+                self.cond.notify_all()
+
+    def wait(self, predicate, timeout):
+        deadline = time.monotonic() + timeout
+        with self.cond:
+            while not predicate():
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return False
+                self.cond.wait(left)
+            return True
+
+    def wait_ready(self, timeout=120):
+        if not self.wait(lambda: self.ready_at is not None, timeout):
+            raise SystemExit("watcher did not become ready")
+        return self.ready_at - self.started
+
+    def stop(self):
+        self.proc.send_signal(signal.SIGTERM)
+        try:
+            return self.proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            return None
+
+
+def write_file(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def burst(bin_dir):
+    root = tempfile.mkdtemp(prefix="ravo-burst-")
+    try:
+        watcher = Watcher([os.path.join(bin_dir, "ravo-watch"), "--capture", root], "已开始监视")
+        watcher.wait_ready()
+        expected = set()
+        start = time.monotonic()
+        for d in range(100):
+            folder = os.path.join(root, "d%03d" % d)
+            os.mkdir(folder)
+            for f in range(100):
+                path = os.path.join(folder, "f%03d.dat" % f)
+                write_file(path, JPEG_HEAD)
+                expected.add(path)
+        last_write = time.monotonic()
+        complete = watcher.wait(lambda: len(watcher.lines) >= len(expected), 120)
+        # Let any duplicate show up before counting.
+        watcher.wait(lambda: len(watcher.lines) > len(expected), 2)
+        with watcher.cond:
+            lines = list(watcher.lines)
+        captured = {}
+        wrong_type = 0
+        for _, text in lines:
+            kind, _, path = text.partition("\t")
+            captured[path] = captured.get(path, 0) + 1
+            wrong_type += kind != ".jpg"
+        missing = len(expected - captured.keys())
+        doubled = sum(1 for n in captured.values() if n > 1)
+        print("burst: %d files written in %.3f s" % (len(expected), last_write - start))
+        print("burst: %d captured, %d missing, %d captured twice, %d with another type"
+              % (len(captured), missing, doubled, wrong_type))
+        if lines:
+            print("burst: last line %.3f s after the last write" % (lines[-1][0] - last_write))
+
+        latencies = []
+        for i in range(50):
+            path = os.path.join(root, "single%02d.dat" % i)
+            before = len(watcher.lines)
+            t0 = time.monotonic()
+            write_file(path, JPEG_HEAD)
+            if watcher.wait(lambda: len(watcher.lines) > before, 10):
+                latencies.append(watcher.lines[before][0] - t0)
+        if latencies:
+            print("single file: median %.1f ms, max %.1f ms over %d files"
+                  % (statistics.median(latencies) * 1000, max(latencies) * 1000, len(latencies)))
+        status = watcher.stop()
+        cpu = resource.getrusage(resource.RUSAGE_CHILDREN)
+        print("ravo-watch exit status on SIGTERM: %s; its CPU time %.2f s user, %.2f s system"
+              % (status, cpu.ru_utime, cpu.ru_stime))
+        return 0 if complete and missing == 0 and doubled == 0 and wrong_type == 0 else 1
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
+def make_tree(root, count):
+    tops = 30
+    per_top = count // tops - 1
+    for t in range(tops):
+        top = os.path.join(root, "t%02d" % t)
+        os.mkdir(top)
+        for c in range(per_top):
+            os.mkdir(os.path.join(top, "c%04d" % c))
+    return os.path.join(root, "t%02d" % (tops - 1), "c%04d" % (per_top - 1))
+
+
+def time_until_probe_seen(watcher, probe):
+    """Writes a file in the deepest directory walked last and waits for its line."""
+    t0 = time.monotonic()
+    write_file(probe, b"x")
+    name = os.path.basename(probe)  # inotifywait prints the folder and the name apart
+    seen = watcher.wait(lambda: any(name in text for _, text in watcher.lines), 30)
+    return (time.monotonic() - t0) if seen else None
+
+
+def setup(bin_dir):
+    root = tempfile.mkdtemp(prefix="ravo-setup-")
+    try:
+        deepest = make_tree(root, 30000)
+        print("setup: tree of %d directories" % sum(len(d) for _, d, _ in os.walk(root)))
+        runs = [
+            ("ravo-watch", [os.path.join(bin_dir, "ravo-watch"), root], "已开始监视"),
+            ("inotifywait -r -m", ["inotifywait", "-r", "-m", "-e", "create,delete,move", root],
+             "Watches established"),
+        ]
+        for name, argv, ready in runs:
+            if shutil.which(argv[0]) is None and not os.path.exists(argv[0]):
+                print("setup: %s not found, skipped" % argv[0])
+                continue
+            watcher = Watcher(argv, ready)
+            took = watcher.wait_ready()
+            probe = os.path.join(deepest, "probe-%s" % name.split()[0])
+            seen = time_until_probe_seen(watcher, probe)
+            print("setup: %-18s watching in force after %.3f s; a file in the last directory seen %s"
+                  % (name, took, "after %.1f ms" % (seen * 1000) if seen is not None else "never"))
+            watcher.stop()
+        return 0
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawTextHelpFormatter)
+    parser.add_argument("what", choices=["burst", "setup"])
+    parser.add_argument("--bin", default=os.path.join(os.path.dirname(__file__), "../../build/bin"))
+    args = parser.parse_args()
+    return burst(args.bin) if args.what == "burst" else setup(args.bin)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

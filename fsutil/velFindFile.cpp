@@ -1,0 +1,170 @@
+#include "fsutil/velFindFile.h"
+
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "fsutil/PathText.h"
+
+namespace ravo {
+namespace {
+
+char Separator() { return kNativeSyntax == PathSyntax::Windows ? '\\' : '/'; }
+
+// One directory being walked.
+struct Level {
+  Level(std::string path, std::size_t prefix) : dir(std::move(path)), prefixLength(prefix) {}
+
+  std::string dir;           // its path, as reported
+  std::size_t prefixLength;  // its entries are dir[0, prefixLength) + separator + name
+  bool stop = false;         // this walk's own stop flag
+  std::int32_t count = 0;    // matches in this directory and below
+  std::optional<platform::DirSearch> search;  // none once stopped before it was opened
+};
+
+// One FindFiles call. The directories being walked are kept in a list,
+// deepest last, instead of a recursion, so that a deep tree costs no stack.
+class Walk {
+ public:
+  Walk(std::string extList, const TFindCallback& callback)
+      : list_(LowerAscii(extList)), matchAll_(ContainsBytes(list_, "*.*")), callback_(callback) {}
+
+  std::int32_t Run(const std::string& startDir);
+
+ private:
+  void Report(const std::string& path, std::int32_t kind, bool& stop) const {
+    if (callback_) callback_(path, kind, stop);
+  }
+  bool Announce(Level& level) const;
+  void HandleEntry(const platform::SearchEntry& entry);
+  void EnterSubdirectory(std::string_view name);
+  void HandleFile(std::string_view name);
+  void EndLevel();
+  void EndSubdirectory(std::int32_t count);
+  bool Matches(std::string_view name) const;
+
+  const std::string list_;
+  const bool matchAll_;
+  const TFindCallback& callback_;
+  std::vector<Level> levels_;
+  std::string path_;  // the path of the file at hand, reused from file to file
+  std::int32_t result_ = 0;
+};
+
+std::int32_t Walk::Run(const std::string& startDir) {
+  std::string base = startDir;
+  // Only a real separator goes (not a colon, nor a double-byte character's
+  // second byte).
+  if (EndsWithSeparator(base) && base.back() == Separator()) base.pop_back();
+  // The root directory keeps its separator as its path; its entries' paths
+  // are the separator and their names.
+  Level root{base.empty() ? startDir : base, base.size()};
+  if (!Announce(root)) return 0;
+  if (!root.stop) root.search.emplace(root.dir);
+  levels_.push_back(std::move(root));
+  while (!levels_.empty()) {
+    Level& level = levels_.back();
+    platform::SearchEntry entry;
+    if (level.stop || !level.search || !level.search->Next(entry)) {
+      EndLevel();
+      continue;
+    }
+    try {
+      HandleEntry(entry);
+    } catch (...) {
+      // An entry that fails is dropped; the walk goes on with the next one.
+    }
+  }
+  return result_;
+}
+
+// Reports a directory whose walk begins; false when the report raised,
+// which ends that walk before any of its entries.
+bool Walk::Announce(Level& level) const {
+  try {
+    Report(level.dir, kFoundDirectory, level.stop);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void Walk::HandleEntry(const platform::SearchEntry& entry) {
+  if (IsDirectoryEntry(entry)) {
+    EnterSubdirectory(entry.name);
+  } else {
+    HandleFile(entry.name);
+  }
+}
+
+void Walk::EnterSubdirectory(std::string_view name) {
+  Level& parent = levels_.back();
+  std::string dir = parent.dir.substr(0, parent.prefixLength);
+  dir += Separator();
+  dir += name;
+  std::size_t prefixLength = dir.size();
+  Level child{std::move(dir), prefixLength};
+  if (!Announce(child)) {
+    EndSubdirectory(0);
+    return;
+  }
+  if (!child.stop) child.search.emplace(*parent.search, name);
+  levels_.push_back(std::move(child));
+}
+
+void Walk::HandleFile(std::string_view name) {
+  Level& level = levels_.back();
+  path_.assign(level.dir, 0, level.prefixLength);
+  path_ += Separator();
+  path_ += name;
+  Report(path_, kFoundFile, level.stop);
+  if (Matches(name)) {
+    Report(path_, kFoundMatch, level.stop);
+    ++level.count;
+  }
+}
+
+void Walk::EndLevel() {
+  std::int32_t count = levels_.back().count;
+  levels_.pop_back();
+  if (levels_.empty()) {
+    result_ = count;
+  } else {
+    EndSubdirectory(count);
+  }
+}
+
+// A subdirectory's walk is over: its matches join its parent's, and the
+// parent is reported again.
+void Walk::EndSubdirectory(std::int32_t count) {
+  Level& parent = levels_.back();
+  parent.count += count;
+  try {
+    Report(parent.dir, kFoundDirectory, parent.stop);
+  } catch (...) {
+    // Dropped like any failure of an entry.
+  }
+}
+
+bool Walk::Matches(std::string_view name) const {
+  return matchAll_ || ContainsBytes(list_, LowerAscii(ExtOf(name)));
+}
+
+}  // namespace
+
+std::int32_t FindFiles(std::string startDir, std::string extList, const TFindCallback& callback) {
+  if (startDir.empty()) return 0;
+  try {
+    return Walk(std::move(extList), callback).Run(startDir);
+  } catch (...) {
+    // Only running out of memory gets here; the finder never raises.
+    return 0;
+  }
+}
+
+bool IsDirectoryEntry(const platform::SearchEntry& entry) {
+  return (entry.attributes & platform::kAttrDirectory) != 0;
+}
+
+}  // namespace ravo

@@ -1,0 +1,216 @@
+// The Linux change layer against real directories.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "platform/ChangePort.h"
+#include "tests/support/TestSupport.h"
+#include "tests/watch/ChangeCollector.h"
+#include "tests/watch/ChangeRecordPrinter.h"
+
+namespace ravo::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using Records = ChangeCollector::Records;
+
+constexpr char kReady[] = "已开始监视";
+
+class ChangeDirectoryTest : public testing::Test {
+ protected:
+  void Watch(ChangeWatchOptions options = {}) {
+    dir_ = ChangeDirectory::Open(root.Path(), options);
+    ASSERT_TRUE(dir_);
+    collector_ = std::make_unique<ChangeCollector>(*dir_);
+    ASSERT_TRUE(test::WaitFor([&] { return collector_->SawNotice(kReady); }));
+    collector_->Clear();
+  }
+
+  // Waits for the record of a sentinel change made last, then returns
+  // everything before it.
+  Records UntilSentinel(const ChangeRecord& sentinel) { return collector_->Until(sentinel); }
+
+  Records UntilSentinelFile() {
+    test::WriteFile(root / "sentinel", "");
+    return UntilSentinel({kChangeAdded, "sentinel"});
+  }
+
+  test::TempDir root;
+  test::TempDir outside;
+  std::unique_ptr<ChangeDirectory> dir_;
+  std::unique_ptr<ChangeCollector> collector_;
+};
+
+TEST_F(ChangeDirectoryTest, MissingPathIsNotFoundAndOtherFailuresGiveASilentDirectory) {
+  EXPECT_FALSE(ChangeDirectory::Open(root / "missing", {}));
+  EXPECT_FALSE(ChangeDirectory::Open("/dev/null/C:/", {}));  // below a file
+  EXPECT_FALSE(ChangeDirectory::Open("", {}));
+  test::WriteFile(root / "file", "x");
+  auto file = ChangeDirectory::Open(root / "file", {});
+  ASSERT_TRUE(file);
+  EXPECT_FALSE(file->ReadChanges(std::make_shared<ChangePort>(), 1));
+}
+
+TEST_F(ChangeDirectoryTest, RenamesArePairedAndMovesAcrossTheTreeBorderAreAddsAndRemoves) {
+  fs::create_directories(root / "sub");
+  test::WriteFile(root / "a.txt", "a");
+  test::WriteFile(root / "leaving.txt", "l");
+  test::WriteFile(outside / "arriving.txt", "r");
+  Watch();
+
+  fs::rename(root / "a.txt", root / "sub/b.txt");
+  fs::rename(root / "leaving.txt", outside / "left.txt");
+  fs::rename(outside / "arriving.txt", root / "arrived.txt");
+  Records expected{{kChangeRenamedOld, "a.txt"},
+                   {kChangeRenamedNew, "sub/b.txt"},
+                   {kChangeRemoved, "leaving.txt"},
+                   {kChangeAdded, "arrived.txt"}};
+  EXPECT_EQ(UntilSentinelFile(), expected);
+}
+
+TEST_F(ChangeDirectoryTest, DirectoriesKeepTheirWatchesUnderNewNamesAndLoseThemWhenMovedOut) {
+  fs::create_directories(root / "old/deep");
+  fs::create_directories(root / "going");
+  Watch();
+
+  fs::rename(root / "old", root / "new");
+  test::WriteFile(root / "new/deep/f.txt", "f");
+  fs::rename(root / "going", outside / "gone");
+  test::WriteFile(outside / "gone/unseen.txt", "u");
+  Records expected{{kChangeRenamedOld, "old"},
+                   {kChangeRenamedNew, "new"},
+                   {kChangeAdded, "new/deep/f.txt"},
+                   {kChangeRemoved, "going"}};
+  EXPECT_EQ(UntilSentinelFile(), expected);
+}
+
+TEST_F(ChangeDirectoryTest, WhatANewDirectoryHoldsIsReportedOnceEach) {
+  fs::create_directories(outside / "tree/inner");
+  test::WriteFile(outside / "tree/inner/moved.jpg", "m");
+  Watch();
+
+  // Files written at once into fresh directories race their watches: each
+  // must come exactly once, from the event or from the scan.
+  std::map<std::string, int> expected;
+  for (int d = 0; d < 20; ++d) {
+    std::string dir = "d" + std::to_string(d);
+    fs::create_directories(root / (dir + "/e"));
+    expected[dir] = 1;
+    expected[dir + "/e"] = 1;
+    for (int f = 0; f < 10; ++f) {
+      std::string file = dir + (f % 2 ? "/e/" : "/") + std::to_string(f) + ".dat";
+      test::WriteFile(root / file, "x");
+      expected[file] = 1;
+    }
+  }
+  fs::rename(outside / "tree", root / "tree");
+  expected["tree"] = expected["tree/inner"] = expected["tree/inner/moved.jpg"] = 1;
+
+  std::map<std::string, int> seen;
+  for (const ChangeRecord& r : UntilSentinelFile()) {
+    EXPECT_EQ(r.action, kChangeAdded) << r.name;
+    ++seen[r.name];
+  }
+  EXPECT_EQ(seen, expected);
+}
+
+TEST_F(ChangeDirectoryTest, ChangesBeyondTheQueueAreLostVisiblyAndLaterOnesStillCome) {
+  Watch({.queueLimit = 5});
+  collector_->Pause();
+  for (int i = 0; i < 100; ++i) test::WriteFile(root / ("f" + std::to_string(i)), "");
+  collector_->Resume();
+  ASSERT_TRUE(test::WaitFor([&] { return collector_->SawNotice("未能报告"); }));
+  for (const ChangeBatch& b : collector_->Batches()) {
+    if (b.notice.find("未能报告") != std::string::npos) {
+      EXPECT_TRUE(b.records.empty());
+    }
+  }
+  EXPECT_LT(collector_->AllRecords().size(), 100u);
+  test::WriteFile(root / "after", "");
+  EXPECT_TRUE(test::WaitFor([&] { return collector_->Saw({kChangeAdded, "after"}); }));
+}
+
+TEST_F(ChangeDirectoryTest, BatchesStayWithinOneBufferAndKeepRenamePairsTogether) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 150; ++i) names.push_back(std::string(60, 'a' + i % 26) + std::to_string(i));
+  for (const std::string& n : names) test::WriteFile(root / n, "");
+  Watch();
+  for (const std::string& n : names) fs::rename(root / n, root / (n + ".new"));
+  UntilSentinelFile();
+
+  Records all;
+  std::size_t batches = 0;
+  for (const ChangeBatch& b : collector_->Batches()) {
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < b.records.size(); ++i) {
+      bytes += ChangeRecordSize(b.records[i]);
+      if (b.records[i].action == kChangeRenamedOld) {
+        ASSERT_LT(i + 1, b.records.size()) << "rename split across batches";
+        EXPECT_EQ(b.records[i + 1], (ChangeRecord{kChangeRenamedNew, b.records[i].name + ".new"}));
+      }
+    }
+    EXPECT_LE(bytes, kChangeBufferSize);
+    all.insert(all.end(), b.records.begin(), b.records.end());
+    ++batches;
+  }
+  EXPECT_GT(batches, 1u);
+  EXPECT_EQ(all.size(), 2 * names.size() + 1);
+}
+
+struct FilterCase {
+  const char* what;
+  std::uint32_t mask;
+  bool subTree;
+  Records expected;  // before the sentinel directory
+};
+
+void PrintTo(const FilterCase& c, std::ostream* out) { *out << c.what; }
+
+class ChangeFilterTest : public ChangeDirectoryTest,
+                         public testing::WithParamInterface<FilterCase> {};
+
+TEST_P(ChangeFilterTest, ReportsWhatTheMaskAsksFor) {
+  const FilterCase& c = GetParam();
+  fs::create_directories(root / "sub");
+  test::WriteFile(root / "old.txt", "o");
+  fs::create_directory_symlink(outside.Path(), root / "link");
+  Watch({.subTree = c.subTree, .filterMask = c.mask | kNotifyDirName});
+
+  std::fstream(root / "old.txt", std::ios::in | std::ios::out) << "C";  // one write, no truncation
+  fs::permissions(root / "old.txt", fs::perms::owner_read, fs::perm_options::replace);
+  test::WriteFile(root / "sub/new.txt", "n");  // below the top
+  test::WriteFile(outside / "through-link.txt", "l");  // links are not followed
+  fs::create_directory(root / "sentinel");
+  EXPECT_EQ(UntilSentinel({kChangeAdded, "sentinel"}), c.expected) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ChangeFilterTest,
+    testing::Values(
+        FilterCase{"names", kNotifyFileName, true, {{kChangeAdded, "sub/new.txt"}}},
+        FilterCase{"directory names only", 0, true, {}},
+        FilterCase{"names without the subtree", kNotifyFileName, false, {}},
+        FilterCase{"last write", kNotifyFileName | kNotifyLastWrite, true,
+                   {{kChangeModified, "old.txt"},
+                    {kChangeAdded, "sub/new.txt"},
+                    {kChangeModified, "sub/new.txt"}}},
+        FilterCase{"attributes", kNotifyAttributes, true, {{kChangeModified, "old.txt"}}},
+        FilterCase{"security", kNotifySecurity, true, {{kChangeModified, "old.txt"}}}));
+
+TEST_F(ChangeDirectoryTest, TheWatchLimitWatchesWhatFitsAndSaysSo) {
+  for (const char* d : {"a", "b", "c", "d", "e"}) fs::create_directories(root / d);
+  dir_ = ChangeDirectory::Open(root.Path(), {.watchLimit = 3});
+  ASSERT_TRUE(dir_);
+  collector_ = std::make_unique<ChangeCollector>(*dir_);
+  ASSERT_TRUE(test::WaitFor([&] { return collector_->SawNotice("上限"); }));
+  EXPECT_TRUE(collector_->SawNotice("只监视了 3 个目录"));
+  test::WriteFile(root / "top.txt", "");
+  EXPECT_TRUE(test::WaitFor([&] { return collector_->Saw({kChangeAdded, "top.txt"}); }));
+}
+
+}  // namespace
+}  // namespace ravo::platform
