@@ -27,7 +27,17 @@ void InitBrowserEngine() {
   if (platform::RunningAsRoot()) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
-QWebEngineProfile* BrowserProfile() { return QWebEngineProfile::defaultProfile(); }
+QWebEngineProfile* BrowserProfile() {
+  // One profile for both panes, with its HTTP cache on disk in the user's
+  // cache folder, so that what the panes load reaches the disk where
+  // monitoring sees it. It lives as long as the application object.
+  static QWebEngineProfile* const profile = [] {
+    auto* made = new QWebEngineProfile(QStringLiteral("ravo"), QCoreApplication::instance());
+    made->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    return made;
+  }();
+  return profile;
+}
 
 TVelWebPage::TVelWebPage(TVelWebBrowser& owner)
     : QWebEnginePage(BrowserProfile(), &owner), owner_(owner) {

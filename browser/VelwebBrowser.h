@@ -31,7 +31,8 @@ using TErrorReport = std::function<void(const std::exception&)>;
 // sandbox off when the process runs as root, where the sandbox cannot start.
 void InitBrowserEngine();
 
-// The profile every pane browses with.
+// The profile every pane browses with: named, with a disk cache below the
+// user's cache folder (XDG_CACHE_HOME, else ~/.cache).
 QWebEngineProfile* BrowserProfile();
 
 // The page of a pane. In silent mode no dialog of the engine's own is shown:
