@@ -5,7 +5,7 @@
 # once to warm the caches, then ROUNDS times; the best and the median wall
 # time are reported.
 #
-#   tools/ravo-identify/benchmark BIN_DIR LIST [ROUNDS]
+#   bench/identify/run.sh BIN_DIR LIST [ROUNDS]
 #
 # BIN_DIR holds ravo-identify and ext.dll (build/bin); LIST has one path a line.
 set -euo pipefail
