@@ -48,6 +48,16 @@ void CaptureList::ReplaceRow(int row, const std::string& path, const std::string
   WriteRow(row, path, fileType);
 }
 
+void CaptureList::MoveFolder(const std::string& oldFolder, const std::string& newFolder) {
+  const std::string oldPrefix = WithTrailingSeparator(oldFolder);
+  const std::string newPrefix = WithTrailingSeparator(newFolder);
+  for (std::string& path : paths_) {
+    if (path.compare(0, oldPrefix.size(), oldPrefix) == 0) {
+      path = newPrefix + path.substr(oldPrefix.size());
+    }
+  }
+}
+
 void CaptureList::RemoveRow(int row) {
   if (row < 1 || row > CapturedCount()) return;
   paths_.erase(paths_.begin() + (row - 1));

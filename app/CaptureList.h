@@ -49,6 +49,10 @@ class CaptureList {
   // Points a captured row at a new path and type (a file that was renamed).
   void ReplaceRow(int row, const std::string& path, const std::string& fileType);
 
+  // Follows a renamed folder: captured paths inside oldFolder move to
+  // newFolder (the names shown stay the same).
+  void MoveFolder(const std::string& oldFolder, const std::string& newFolder);
+
   // Takes a captured row out of the list; the rows below move up.
   void RemoveRow(int row);
 

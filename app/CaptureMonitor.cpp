@@ -94,6 +94,8 @@ std::string CaptureMonitor::OnChange(TFileOperation operation, const std::string
 void CaptureMonitor::Renamed(const std::string& oldPath, const std::string& newPath) {
   waiting_.erase(oldPath);
   Look look = LookAt(newPath);
+  // Files captured inside a renamed folder are followed there too.
+  if (look.before.isDirectory) list_.MoveFolder(oldPath, newPath);
   int row = list_.RowOfPath(oldPath);
   if (row == 0) {
     Consider(newPath, look);

@@ -128,5 +128,16 @@ TEST_F(CaptureListTest, ReplaceAndRemoveKeepRowsAndPathsInStep) {
   EXPECT_EQ(list.PathOfRow(2), dir / "c.mp3");
 }
 
+TEST_F(CaptureListTest, MovingAFolderMovesOnlyThePathsInsideIt) {
+  list.AddCapturedRow(dir / "dl/a.jpg", ".jpg");
+  list.AddCapturedRow(dir / "dl2/b.jpg", ".jpg");  // shares the prefix, not the folder
+  list.AddCapturedRow(dir / "dl/sub/c.jpg", ".jpg");
+  list.MoveFolder(dir / "dl", dir / "done");
+  EXPECT_EQ(list.PathOfRow(1), dir / "done/a.jpg");
+  EXPECT_EQ(list.PathOfRow(2), dir / "dl2/b.jpg");
+  EXPECT_EQ(list.PathOfRow(3), dir / "done/sub/c.jpg");
+  EXPECT_EQ(grid.Cell(0, 1), "a.jpg");
+}
+
 }  // namespace
 }  // namespace ravo

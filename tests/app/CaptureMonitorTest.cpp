@@ -145,6 +145,15 @@ INSTANTIATE_TEST_SUITE_P(
         RenameCase{"not captured before: captured now", "dl.part", kText, "song.mp3",
                    {{"song.mp3", ".mp3"}}}));
 
+TEST_F(CaptureMonitorTest, FilesCapturedInARenamedFolderAreFollowedThere) {
+  test::WriteFile(dir / "dl/a.mp3", kText);
+  Report(foAdded, "dl/a.mp3");
+  fs::rename(dir / "dl", dir / "music");
+  EXPECT_EQ(Report(foRenamed, "dl", "music"), "");
+  ASSERT_EQ(list.CapturedCount(), 1);
+  EXPECT_EQ(list.PathOfRow(1), dir / "music/a.mp3");
+}
+
 TEST_F(CaptureMonitorTest, AFileReportedEmptyIsCapturedOnceItsHeadArrives) {
   test::WriteFile(dir / "photo.dat", "");
   Report(foAdded, "photo.dat");
