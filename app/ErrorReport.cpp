@@ -8,7 +8,7 @@
 namespace ravo {
 
 void ShowErrorReport(QWidget* parent, const std::string& message) {
-  QMessageBox::critical(parent, QString::fromUtf8(kAppTitle),
+  QMessageBox::critical(parent, QString::fromLocal8Bit(kAppTitle),
                         QString::fromLocal8Bit(ErrorReportText(message)));
 }
 

@@ -72,13 +72,13 @@ class TopBottomPage : public QWidget {
 };
 
 QPushButton* MakeButton(QWidget* parent, const char* caption, QRect place) {
-  auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+  auto* button = new QPushButton(Text(caption), parent);
   button->setGeometry(place);
   return button;
 }
 
 QCheckBox* MakeCheckBox(QWidget* parent, const char* caption, int left) {
-  auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
+  auto* box = new QCheckBox(Text(caption), parent);
   box->setGeometry(left, 316, 141, 23);
   box->setChecked(true);
   return box;
@@ -110,7 +110,7 @@ TForm_main::TForm_main(QWidget* parent)
       captured_(grid_),
       monitor_(captured_, [this] { return Ticked(); }),
       search_(captured_) {
-  setWindowTitle(QString::fromUtf8(kAppTitle));
+  setWindowTitle(Text(kAppTitle));
   setFont(SongTi(16));
   setAutoFillBackground(true);
   reportError = [this](const std::string& message) { ShowErrorReport(this, message); };
@@ -189,10 +189,10 @@ void TForm_main::BuildCapturePage() {
 
   HyperLabel1 = new THyperLabel(QStringLiteral("了解定做软件"), page);
   HyperLabel1->setGeometry(698, 378, 120, 19);
-  HyperLabel1->SetURL(QString::fromUtf8(kMakerHomePage));
+  HyperLabel1->SetURL(Text(kMakerHomePage));
   HyperLabel2 = new THyperLabel(QStringLiteral("联系作者"), page);
   HyperLabel2->setGeometry(703, 423, 80, 19);
-  HyperLabel2->SetURL(QString::fromUtf8(kMakerContactPage));
+  HyperLabel2->SetURL(Text(kMakerContactPage));
   for (THyperLabel* link : {HyperLabel1, HyperLabel2}) {
     link->setFont(SongTi(19, true));
     QFont hover = SongTi(16);
@@ -359,7 +359,7 @@ void TForm_main::Button1Click() {
   if (Bytes(Button1->text()) == kStartMonitoring) {
     monitor_.Start();
     Timer1->start();
-    Button1->setText(QString::fromUtf8(kStopMonitoring));
+    Button1->setText(Text(kStopMonitoring));
     for (std::size_t i = 0; i < watchers_.size(); ++i) {
       // Drives may have come or gone since the window was made.
       watchers_[i]->SetWatchedDir(platform::DriveRoot(static_cast<char>('C' + i)));
@@ -368,7 +368,7 @@ void TForm_main::Button1Click() {
     recheckTimer_->start();
   } else {
     Timer1->stop();
-    Button1->setText(QString::fromUtf8(kStartMonitoring));
+    Button1->setText(Text(kStartMonitoring));
     for (TFileSystemWatcher* watcher : Watchers()) watcher->SetActived(false);
     recheckTimer_->stop();
     monitor_.Stop();
@@ -384,19 +384,19 @@ void TForm_main::FileSystemWatcher5Change(TFileOperation operation, const std::s
 void TForm_main::Button4Click() {
   if (Bytes(Button4->text()) != kStartSearch) {
     search_.RequestStop();
-    Button4->setText(QString::fromUtf8(kStartSearch));
+    Button4->setText(Text(kStartSearch));
     return;
   }
   // A stopped walk that is still unwinding finishes before a new one starts.
   if (search_.IsRunning()) return;
   bool disguised = askYesNo("是否搜索扩展名隐藏的文件？");
-  Button4->setText(QString::fromUtf8(kStopSearch));
+  Button4->setText(Text(kStopSearch));
   Timer1->stop();
   SearchHooks hooks;
   hooks.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
   hooks.status = [this](const std::string& path) { SetStatusText(path); };
   search_.Start(Ticked(), disguised, hooks);
-  Button4->setText(QString::fromUtf8(kStartSearch));
+  Button4->setText(Text(kStartSearch));
 }
 
 void TForm_main::closeEvent(QCloseEvent* event) {

@@ -16,6 +16,8 @@ target_link_libraries(ravo_gui PUBLIC ravo_capture ravo_browser ravo_widgets Qt6
 
 add_executable(ravo main.cpp)
 target_link_libraries(ravo PRIVATE ravo_gui)
+# A window program: no console window with it on Windows.
+set_target_properties(ravo PROPERTIES WIN32_EXECUTABLE ON)
 
 # Benchmark: the window's search against ravo-scan (not a test).
 add_executable(ravo-bench-window-search ${PROJECT_SOURCE_DIR}/bench/window/WindowSearchBench.cpp)

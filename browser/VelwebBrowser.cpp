@@ -24,7 +24,7 @@ QString LeavePageQuestion() {
 
 void InitBrowserEngine() {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  if (platform::RunningAsRoot()) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  if (platform::SandboxUnavailable()) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
 QWebEngineProfile* BrowserProfile() {
@@ -87,7 +87,7 @@ TVelWebBrowser::TVelWebBrowser(QWidget* parent)
 void TVelWebBrowser::Navigate(const QString& address) {
   if (address.trimmed().isEmpty()) return;
   const QUrl url = QUrl::fromUserInput(address);
-  if (!url.isValid()) throw std::runtime_error("无法打开网址：" + address.toStdString());
+  if (!url.isValid()) throw std::runtime_error("无法打开网址：" + address.toLocal8Bit().toStdString());
   page_->load(url);
 }
 

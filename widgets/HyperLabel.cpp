@@ -34,7 +34,7 @@ void THyperLabel::SetURL(const QString& url) {
 
 void THyperLabel::Click() {
   if (OnClick) OnClick(this);
-  const std::string target = url_.toStdString();
+  const std::string target = url_.toLocal8Bit().toStdString();
   switch (LinkRouteOf(url_)) {
     case TLinkRoute::kNone:
       break;

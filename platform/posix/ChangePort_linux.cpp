@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "platform/ChangePort.h"
-#include "platform/posix/ChangeQueue.h"
+#include "platform/ChangeQueue.h"
 #include "platform/posix/InotifyTree.h"
 
 namespace ravo::platform {

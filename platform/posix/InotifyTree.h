@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/ChangePort.h"
-#include "platform/posix/ChangeQueue.h"
+#include "platform/ChangeQueue.h"
 
 struct inotify_event;
 

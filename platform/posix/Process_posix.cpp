@@ -14,6 +14,6 @@ std::string ExecutableDir() {
   return path.substr(0, path.rfind('/') + 1);
 }
 
-bool RunningAsRoot() { return geteuid() == 0; }
+bool SandboxUnavailable() { return geteuid() == 0; }
 
 }  // namespace ravo::platform

@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,13 @@ TempDir::TempDir() {
     }
   }
   throw std::runtime_error("cannot make a temporary folder");
+}
+
+std::string TempDir::operator/(const std::string& relative) const {
+  std::string joined = path_ + '/' + relative;
+  std::replace(joined.begin() + static_cast<std::ptrdiff_t>(path_.size()), joined.end(), '/',
+               static_cast<char>(std::filesystem::path::preferred_separator));
+  return joined;
 }
 
 TempDir::~TempDir() {

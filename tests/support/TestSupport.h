@@ -3,7 +3,6 @@
 #pragma once
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -20,10 +19,9 @@ class TempDir {
   // The folder, without a trailing separator.
   const std::string& Path() const { return path_; }
 
-  // Path() + the system's separator + relative.
-  std::string operator/(const std::string& relative) const {
-    return path_ + static_cast<char>(std::filesystem::path::preferred_separator) + relative;
-  }
+  // Path() + separator + relative, with the system's separator ("/" in
+  // relative becomes "\" on Windows).
+  std::string operator/(const std::string& relative) const;
 
   // Writes the bytes to the file at relative (see WriteFile); its path.
   std::string Write(const std::string& relative, const std::string& bytes) const;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/posix/ChangeQueue.h"
+#include "platform/ChangeQueue.h"
 #include "tests/watch/ChangeRecordPrinter.h"
 
 namespace ravo::platform {

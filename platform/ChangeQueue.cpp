@@ -1,4 +1,4 @@
-#include "platform/posix/ChangeQueue.h"
+#include "platform/ChangeQueue.h"
 
 namespace ravo::platform {
 

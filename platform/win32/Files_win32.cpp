@@ -1,0 +1,155 @@
+// File queries and copies. A copy is written to a temporary file beside the
+// target, with the source's attributes (and, for a whole file, its last
+// write time, as CopyFileA keeps it), which then replaces the target in one
+// step with MoveFileExA.
+#include <algorithm>
+#include <atomic>
+#include <optional>
+#include <vector>
+
+#include "platform/FileRead.h"
+#include "platform/Files.h"
+#include "platform/win32/Win32File.h"
+
+namespace ravo::platform {
+namespace {
+
+// The directory entry of the path, for a file that refuses even an open for
+// questions (the paging file and the like).
+FileInfo FromDirectoryEntry(const std::string& path) {
+  if (path.find_first_of("*?") != std::string::npos) return {};
+  WIN32_FIND_DATAA data{};
+  HANDLE search = FindFirstFileA(path.c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return {};
+  FindClose(search);
+  FileInfo info;
+  info.exists = true;
+  info.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  return info;
+}
+
+// A new file beside the target that nobody else uses.
+HANDLE CreateTemporaryBeside(const std::string& target, DWORD attributes, std::string& temp) {
+  static std::atomic<unsigned> counter{0};
+  for (;;) {
+    temp =
+        target + ".ravo-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
+    HANDLE file =
+        CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+  }
+}
+
+// CopyContent's answer when the source ends before the bytes asked for.
+constexpr DWORD kSourceTooShort = 0xFFFFFFFF;
+
+// Copies the bytes of `from` from `offset` on into `to`: `length` of them,
+// or all up to the end of the file when no length is given. ERROR_SUCCESS,
+// kSourceTooShort, or the system's error.
+DWORD CopyContent(HANDLE from, HANDLE to, std::uint64_t offset,
+                  std::optional<std::uint64_t> length) {
+  std::vector<char> buffer(1 << 20);
+  std::uint64_t left = length.value_or(~std::uint64_t{0});
+  while (left > 0) {
+    DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(buffer.size(), left));
+    std::optional<DWORD> n = ReadAtOffset(from, offset, buffer.data(), want);
+    if (!n) return GetLastError();
+    if (*n == 0) return length ? kSourceTooShort : ERROR_SUCCESS;
+    DWORD written = 0;
+    if (!WriteFile(to, buffer.data(), *n, &written, nullptr)) return GetLastError();
+    if (written != *n) return ERROR_WRITE_FAULT;
+    offset += *n;
+    left -= *n;
+  }
+  return ERROR_SUCCESS;
+}
+
+// Writes bytes of the open source `in` (see CopyContent) over target.
+// Refuses to replace the source itself, found by volume and file index.
+std::string WriteReplacing(HANDLE in, std::uint64_t offset, std::optional<std::uint64_t> length,
+                           const std::string& target) {
+  BY_HANDLE_FILE_INFORMATION src{};
+  if (!GetFileInformationByHandle(in, &src)) return Reason("无法读取源文件", GetLastError());
+  if (src.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    return Reason("无法读取源文件", ERROR_ACCESS_DENIED);
+  }
+  {
+    Handle existing(OpenForQuery(target));
+    BY_HANDLE_FILE_INFORMATION dst{};
+    if (existing.valid() && GetFileInformationByHandle(existing.get(), &dst)) {
+      if (dst.dwVolumeSerialNumber == src.dwVolumeSerialNumber &&
+          dst.nFileIndexHigh == src.nFileIndexHigh && dst.nFileIndexLow == src.nFileIndexLow) {
+        return "源文件与目标文件是同一个文件，未复制";
+      }
+      // A read-only target is protected, as CopyFileA protects it.
+      if (dst.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+        return Reason("复制失败", ERROR_ACCESS_DENIED);
+      }
+    }
+  }
+
+  constexpr DWORD kKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                          FILE_ATTRIBUTE_ARCHIVE;
+  DWORD attributes = src.dwFileAttributes & kKept;
+  std::string temp;
+  Handle out(CreateTemporaryBeside(target, attributes ? attributes : FILE_ATTRIBUTE_NORMAL, temp));
+  if (!out.valid()) return Reason("无法写入目标文件", GetLastError());
+  DWORD error = CopyContent(in, out.get(), offset, length);
+  if (error == ERROR_SUCCESS && !length &&
+      !SetFileTime(out.get(), nullptr, nullptr, &src.ftLastWriteTime)) {
+    error = GetLastError();
+  }
+  if (error == ERROR_SUCCESS && !FlushFileBuffers(out.get())) error = GetLastError();
+  if (!out.Close() && error == ERROR_SUCCESS) error = GetLastError();
+  constexpr DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (error == ERROR_SUCCESS && !MoveFileExA(temp.c_str(), target.c_str(), kReplace)) {
+    error = GetLastError();
+  }
+  if (error == ERROR_SUCCESS) return {};
+  // A read-only copy could not be deleted.
+  SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(temp.c_str());
+  if (error == kSourceTooShort) return "源文件在复制时被改动，未复制";
+  return Reason("复制失败", error);
+}
+
+}  // namespace
+
+FileInfo QueryFile(const std::string& path) {
+  if (path.empty()) return {};
+  Handle file(OpenForQuery(path));
+  if (file.valid()) return FileInfoOf(file.get());
+  if (GetLastError() == ERROR_SHARING_VIOLATION) return FromDirectoryEntry(path);
+  return {};
+}
+
+std::string CopyFileReplacing(const std::string& source, const std::string& target) {
+  Handle in(OpenFileForReading(source, FILE_SHARE_READ | FILE_SHARE_WRITE));
+  if (!in.valid()) return Reason("无法打开源文件", GetLastError());
+  return WriteReplacing(in.get(), 0, std::nullopt, target);
+}
+
+std::string CopyFileRangeReplacing(const ReadOnlyFile& source, std::uint64_t offset,
+                                   std::uint64_t length, const std::string& target) {
+  if (!source.IsOpen()) return Reason("无法打开源文件", ERROR_INVALID_HANDLE);
+  return WriteReplacing(reinterpret_cast<HANDLE>(source.NativeHandle()), offset, length, target);
+}
+
+// The user's temporary folder is the user's own; a folder made in it
+// inherits that.
+std::string MakePrivateTempDir(const std::string& prefix) {
+  char base[MAX_PATH + 1];
+  DWORD n = GetTempPathA(sizeof base, base);
+  if (n == 0 || n > MAX_PATH) return {};
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::string path = base + prefix + std::to_string(GetCurrentProcessId()) + "-" +
+                       std::to_string(GetTickCount64() % 100000) + "-" + std::to_string(counter++);
+    if (CreateDirectoryA(path.c_str(), nullptr)) return path;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
+  }
+  return {};
+}
+
+}  // namespace ravo::platform

@@ -1,0 +1,5 @@
+#include "fsutil/PathText.h"
+
+namespace ravo {
+const PathSyntax kNativeSyntax = PathSyntax::Windows;
+}
