@@ -34,6 +34,8 @@ GridModel::GridModel(StringGrid& grid, QObject* parent) : QAbstractTableModel(pa
   grid_.SetObserver(std::move(observer));
 }
 
+GridModel::~GridModel() { grid_.SetObserver({}); }
+
 int GridModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : grid_.RowCount() - 1;
 }

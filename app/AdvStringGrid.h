@@ -19,6 +19,7 @@ class GridModel : public QAbstractTableModel {
   using ColourQuery = std::function<void(int row, int col, QBrush& brush)>;
 
   GridModel(StringGrid& grid, QObject* parent);
+  ~GridModel() override;
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;

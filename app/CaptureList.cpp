@@ -1,6 +1,5 @@
 #include "app/CaptureList.h"
 
-#include "app/CapturedFile.h"
 #include "app/SizeText.h"
 #include "fsutil/PathText.h"
 #include "fsutil/velFile.h"
@@ -84,12 +83,6 @@ std::string CaptureList::SuggestedSaveName(int row) const {
   const std::string& type = grid_.Cell(kTypeCol, row);
   if (!ContainsBytes(name, type)) name += type;
   return name;
-}
-
-std::string CaptureList::SaveCopy(int row, const std::string& target) const {
-  std::optional<std::string> source = PathOfRow(row);
-  if (!source) return "该行没有对应的文件";
-  return SaveCapturedFile(*source, target);
 }
 
 std::optional<Rgb> CaptureList::CellColour(int col, int row) const {

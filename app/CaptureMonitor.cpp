@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "fsutil/PathText.h"
 #include "typedb/CacheEntry.h"
 
 namespace ravo {
@@ -94,8 +95,11 @@ std::string CaptureMonitor::OnChange(TFileOperation operation, const std::string
 void CaptureMonitor::Renamed(const std::string& oldPath, const std::string& newPath) {
   waiting_.erase(oldPath);
   Look look = LookAt(newPath);
-  // Files captured inside a renamed folder are followed there too.
-  if (look.before.isDirectory) list_.MoveFolder(oldPath, newPath);
+  // Files captured or waited for inside a renamed folder are followed there.
+  if (look.before.isDirectory) {
+    list_.MoveFolder(oldPath, newPath);
+    MoveWaiting(oldPath, newPath);
+  }
   int row = list_.RowOfPath(oldPath);
   if (row == 0) {
     Consider(newPath, look);
@@ -105,6 +109,16 @@ void CaptureMonitor::Renamed(const std::string& oldPath, const std::string& newP
   } else {
     list_.RemoveRow(row);
     WaitIfShort(newPath, look.before);
+  }
+}
+
+void CaptureMonitor::MoveWaiting(const std::string& oldFolder, const std::string& newFolder) {
+  const std::string oldPrefix = WithTrailingSeparator(oldFolder);
+  const std::string newPrefix = WithTrailingSeparator(newFolder);
+  for (auto it = waiting_.lower_bound(oldPrefix);
+       it != waiting_.end() && it->first.compare(0, oldPrefix.size(), oldPrefix) == 0;) {
+    waiting_[newPrefix + it->first.substr(oldPrefix.size())] = it->second;
+    it = waiting_.erase(it);
   }
 }
 

@@ -83,6 +83,7 @@ class CaptureMonitor {
   static bool StillBeingWritten(const std::string& path, const platform::FileInfo& info);
   void WaitIfShort(const std::string& path, const platform::FileInfo& info);
   void Renamed(const std::string& oldPath, const std::string& newPath);
+  void MoveWaiting(const std::string& oldFolder, const std::string& newFolder);
   // False when the file is gone, too old to wait for, or told apart.
   bool Recheck(const std::string& path, Waiting& waiting, Clock::time_point now);
 

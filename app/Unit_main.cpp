@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "app/AdvStringGrid.h"
+#include "app/CapturedFile.h"
 #include "app/ErrorReport.h"
 #include "app/JpegImage.h"
 #include "app/LinkTargets.h"
@@ -408,11 +409,14 @@ void TForm_main::closeEvent(QCloseEvent* event) {
 
 void TForm_main::Button2Click() {
   int row = grid_.CurrentRow();
-  // A row left over from before a reset has no file behind it: nothing to save.
-  if (!captured_.PathOfRow(row)) return;
+  // A row left over from before a reset has no file behind it: nothing to
+  // save. The file is taken before the dialog: reports handled while it is
+  // open may move the rows.
+  std::optional<std::string> source = captured_.PathOfRow(row);
+  if (!source) return;
   std::optional<std::string> target = askSaveName(captured_.SuggestedSaveName(row));
   if (!target) return;
-  std::string error = captured_.SaveCopy(row, *target);
+  std::string error = SaveCapturedFile(*source, *target);
   if (!error.empty()) throw std::runtime_error(error);
 }
 

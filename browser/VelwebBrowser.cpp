@@ -34,6 +34,8 @@ QWebEngineProfile* BrowserProfile() {
   static QWebEngineProfile* const profile = [] {
     auto* made = new QWebEngineProfile(QStringLiteral("ravo"), QCoreApplication::instance());
     made->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    // The cache is the one thing kept: no cookies are stored between runs.
+    made->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     return made;
   }();
   return profile;

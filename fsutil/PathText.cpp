@@ -76,6 +76,17 @@ std::string JoinPath(std::string_view dir, std::string_view name, PathSyntax syn
   return WithTrailingSeparator(dir, syntax) + std::string(name);
 }
 
+std::size_t LastCharStart(std::string_view text, PathSyntax syntax) {
+  std::size_t last = 0;
+  if (syntax == PathSyntax::Windows) {
+    ForEachCharStart(text, syntax, [&](std::size_t i) { last = i; });
+    return last;
+  }
+  last = text.empty() ? 0 : text.size() - 1;
+  while (last > 0 && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80) --last;
+  return last;
+}
+
 std::string LowerAscii(std::string_view text) {
   std::string out(text);
   for (char& c : out) {

@@ -44,6 +44,10 @@ std::string WithTrailingSeparator(std::string_view dir, PathSyntax syntax = kNat
 std::string JoinPath(std::string_view dir, std::string_view name,
                      PathSyntax syntax = kNativeSyntax);
 
+// Index of the first byte of the text's last character (UTF-8 under the
+// Posix syntax, GBK under the Windows one); 0 for an empty text.
+std::size_t LastCharStart(std::string_view text, PathSyntax syntax = kNativeSyntax);
+
 // Changes only the bytes 'A'..'Z' (also inside double-byte text).
 std::string LowerAscii(std::string_view text);
 

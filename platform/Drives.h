@@ -42,7 +42,7 @@ std::string DriveRoot(char letter);
 // Replaces the process's drive table (tests; pointing drives at folders).
 void SetDriveTable(std::vector<Drive> drives);
 
-// Drops a replacement: the system's own table is read again at next use.
+// Drops a replacement: the system's own table is in force again.
 void ResetDriveTable();
 
 // The table in force.

@@ -7,7 +7,8 @@ namespace ravo::platform {
 
 // Opens the file with the program the desktop associates with it, in the
 // given working directory (empty: the current one). True when the opener
-// started and reported success.
+// started; it is not waited for, so that a slow opener never blocks the
+// caller.
 bool ShellOpen(const std::string& file, const std::string& parameters,
                const std::string& workingDir);
 

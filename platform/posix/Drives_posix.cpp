@@ -1,4 +1,5 @@
-// Linux drive table: built once from /proc/self/mountinfo, or replaced.
+// Linux drive table: read from /proc/self/mountinfo at every use (storage
+// comes and goes), or a replacement table.
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -32,16 +33,14 @@ std::vector<Drive> SystemTable() {
   return DrivesFromMountInfo(text.str(), IsRemovableDevice);
 }
 
-std::vector<Drive>& Table() {
-  if (!gTable) gTable = SystemTable();
-  return *gTable;
-}
-
 }  // namespace
 
 std::vector<Drive> CurrentDrives() {
-  std::lock_guard lock(gTableMutex);
-  return Table();
+  {
+    std::lock_guard lock(gTableMutex);
+    if (gTable) return *gTable;
+  }
+  return SystemTable();
 }
 
 std::uint32_t LogicalDriveMask() {

@@ -82,6 +82,8 @@ bool IsRemoteFilesystem(const std::string& fsType) {
 
 // The drive type of a line, or kDriveUnknown when the mount is no drive.
 int TypeOf(const MountLine& m, const RemovableQuery& isRemovable) {
+  // Read-only images of software (snaps, live systems) hold no user files.
+  if (m.fsType == "squashfs" || m.fsType == "erofs") return kDriveUnknown;
   if (m.fsType == "iso9660" || m.fsType == "udf" || m.source.rfind("/dev/sr", 0) == 0) {
     return kDriveCdRom;
   }

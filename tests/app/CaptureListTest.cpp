@@ -100,23 +100,6 @@ TEST_F(CaptureListTest, SaveNameAppendsTheTypeCaseSensitively) {
   EXPECT_EQ(list.SuggestedSaveName(3), "photo.dat.jpg");
 }
 
-TEST_F(CaptureListTest, SaveCopyCopiesTheRowsFileAndReportsFailures) {
-  test::WriteFile(dir / "a.mp3", "music");
-  list.AddCapturedRow(dir / "a.mp3", ".mp3");
-  EXPECT_EQ(list.SaveCopy(1, dir / "copy.mp3"), "");
-  EXPECT_EQ(test::ReadFile(dir / "copy.mp3"), "music");
-  EXPECT_NE(list.SaveCopy(1, dir / "a.mp3"), "");
-  EXPECT_EQ(test::ReadFile(dir / "a.mp3"), "music");
-  EXPECT_NE(list.SaveCopy(2, dir / "x.mp3"), "");
-}
-
-TEST_F(CaptureListTest, SaveCopyOfACacheEntryWritesItsBody) {
-  test::WriteFile(dir / "0123456789abcdef_0", test::SimpleCacheEntry("picture bytes"));
-  list.AddCapturedRow(dir / "0123456789abcdef_0", ".png");
-  EXPECT_EQ(list.SaveCopy(1, dir / "copy.png"), "");
-  EXPECT_EQ(test::ReadFile(dir / "copy.png"), "picture bytes");
-}
-
 TEST_F(CaptureListTest, ReplaceAndRemoveKeepRowsAndPathsInStep) {
   for (const char* n : {"a.part", "b.mp3", "c.mp3"}) list.AddCapturedRow(dir / n, ".mp3");
   list.ReplaceRow(1, dir / "a.mp3", ".mp3");

@@ -154,6 +154,18 @@ TEST_F(CaptureMonitorTest, FilesCapturedInARenamedFolderAreFollowedThere) {
   EXPECT_EQ(list.PathOfRow(1), dir / "music/a.mp3");
 }
 
+TEST_F(CaptureMonitorTest, AFileWaitedForInARenamedFolderIsStillCaptured) {
+  test::WriteFile(dir / "dl/photo.dat", "");
+  Report(foAdded, "dl/photo.dat");
+  ASSERT_EQ(monitor.WaitingCount(), 1u);
+  fs::rename(dir / "dl", dir / "pictures");
+  Report(foRenamed, "dl", "pictures");
+  test::WriteFile(dir / "pictures/photo.dat", JpegHead());
+  monitor.Tick();
+  ASSERT_EQ(list.CapturedCount(), 1);
+  EXPECT_EQ(list.PathOfRow(1), dir / "pictures/photo.dat");
+}
+
 TEST_F(CaptureMonitorTest, AFileReportedEmptyIsCapturedOnceItsHeadArrives) {
   test::WriteFile(dir / "photo.dat", "");
   Report(foAdded, "photo.dat");

@@ -53,6 +53,15 @@ TEST(PathTextTest, TrailingSeparatorIsAppendedOnlyWhenMissing) {
   EXPECT_EQ(JoinPath("/tmp/", "a", PathSyntax::Posix), "/tmp/a");
 }
 
+TEST(PathTextTest, LastCharacterStartsWhereItsEncodingSays) {
+  EXPECT_EQ(LastCharStart("ab", PathSyntax::Posix), 1u);
+  EXPECT_EQ(LastCharStart("a错", PathSyntax::Posix), 1u);  // three UTF-8 bytes
+  EXPECT_EQ(LastCharStart("", PathSyntax::Posix), 0u);
+  // GBK: "\xB4\xED" is one character; its trail byte 0xB4 must not count.
+  EXPECT_EQ(LastCharStart("(\xB4\xED", PathSyntax::Windows), 1u);
+  EXPECT_EQ(LastCharStart("\xB4\xED)", PathSyntax::Windows), 2u);
+}
+
 TEST(PathTextTest, LowerCasingTouchesOnlyAsciiCapitals) {
   EXPECT_EQ(LowerAscii("A.MP3\xC4\x41Z"), "a.mp3\xC4\x61z");
   EXPECT_EQ(LowerAscii("Ärger"), "Ärger");

@@ -148,6 +148,21 @@ TEST_F(MainWindowTest, SaveAsSuggestsTheNameWithTypeAndCopies) {
   EXPECT_EQ(test::ReadFile(dir / "a.MP3"), "music");
 }
 
+TEST_F(MainWindowTest, SaveAsCopiesTheRowChosenEvenWhenRowsMoveMeanwhile) {
+  test::WriteFile(dir / "first.mp3", "first");
+  test::WriteFile(dir / "second.mp3", "second");
+  window.Captured().AddCapturedRow(dir / "first.mp3", ".mp3");
+  window.Captured().AddCapturedRow(dir / "second.mp3", ".mp3");
+  window.AdvStringGrid1->SelectRow(2);
+  window.askSaveName = [&](const std::string&) -> std::optional<std::string> {
+    window.Captured().RemoveRow(1);  // a report handled while the dialog is open
+    return dir / "copy.mp3";
+  };
+  window.Button2->click();
+  EXPECT_EQ(test::ReadFile(dir / "copy.mp3"), "second");
+  EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(MainWindowTest, SaveAsOnARowWithoutAFileDoesNothing) {
   bool asked = false;
   window.askSaveName = [&](const std::string&) -> std::optional<std::string> {

@@ -25,7 +25,8 @@ const char kDesktop[] =
     "33 32 8:17 / /run/media/u/USB\\040STICK rw shared:30 - vfat /dev/sdb1 rw\n"
     "34 32 11:0 / /run/media/u/DVD ro shared:31 - iso9660 /dev/sr0 ro\n"
     "35 28 0:40 / /mnt/share rw shared:32 - nfs4 server:/export rw\n"
-    "36 28 8:3 /u/music /srv/music rw shared:20 - ext4 /dev/sda3 rw\n";
+    "36 28 8:3 /u/music /srv/music rw shared:20 - ext4 /dev/sda3 rw\n"
+    "37 28 7:1 / /snap/core/1 ro shared:33 - squashfs /dev/loop1 ro\n";
 
 TEST(MountTableTest, DesktopDrivesInMountOrderWithTheirTypes) {
   auto removable = [](unsigned major, unsigned minor) { return major == 8 && minor == 17; };
