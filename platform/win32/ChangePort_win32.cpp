@@ -217,8 +217,11 @@ bool WatchedDirectory::KeepReading() {
                              &overlapped, nullptr)) {
     DWORD error = GetLastError();
     Registry::Get().TakeRead(&overlapped);
+    // A read that failed at once is not pending: nothing will complete it.
+    overlapped.Internal = error;
     failed = true;
-    if (started) Report({QueuedChange::kNotice, {}, Reason("无法继续监视 " + root, error)});
+    Report({QueuedChange::kNotice, {},
+            Reason((started ? "无法继续监视 " : "无法监视 ") + root, error)});
     return false;
   }
   reading = true;
@@ -287,19 +290,22 @@ std::optional<ChangePacket> WatchedDirectory::Completed(DWORD error, DWORD bytes
 // that is waited for; should it never come, the state is kept for good.
 void WatchedDirectory::Close() {
   std::shared_ptr<ChangePort> boundPort;
+  bool wasReading = false;
   {
     std::lock_guard lock(mutex);
     closed = true;
     armed = false;
+    wasReading = reading;
     if (dir == INVALID_HANDLE_VALUE) return;
     CancelIoEx(dir, nullptr);
     CloseHandle(dir);
     dir = INVALID_HANDLE_VALUE;
     boundPort = std::move(port);
   }
+  // Only a read that was armed can still be written into by the system.
   const volatile ULONG_PTR& status = overlapped.Internal;
   ULONGLONG deadline = GetTickCount64() + 5000;
-  while (status == kStatusPending) {
+  while (wasReading && status == kStatusPending) {
     if (GetTickCount64() > deadline) {
       // Never freed: the system may still write into it.
       new std::shared_ptr<WatchedDirectory>(shared_from_this());

@@ -55,7 +55,7 @@ TEST(PathTextTest, TrailingSeparatorIsAppendedOnlyWhenMissing) {
 
 TEST(PathTextTest, LastCharacterStartsWhereItsEncodingSays) {
   EXPECT_EQ(LastCharStart("ab", PathSyntax::Posix), 1u);
-  EXPECT_EQ(LastCharStart("a错", PathSyntax::Posix), 1u);  // three UTF-8 bytes
+  EXPECT_EQ(LastCharStart("a\xE9\x94\x99", PathSyntax::Posix), 1u);  // UTF-8 of 错
   EXPECT_EQ(LastCharStart("", PathSyntax::Posix), 0u);
   // GBK: "\xB4\xED" is one character; its trail byte 0xB4 must not count.
   EXPECT_EQ(LastCharStart("(\xB4\xED", PathSyntax::Windows), 1u);
