@@ -69,11 +69,16 @@ struct ChangeDirectory::Impl {
     if (wakeFd >= 0) ::close(wakeFd);
   }
 
-  // Without inotify or a wake-up descriptor the directory stays silent.
+  // Without inotify or a wake-up descriptor (the system's limits reached)
+  // nothing can be watched: the first read delivers only a notice saying so.
   void Start() {
     wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd < 0 || !tree.Ok()) return;
     running = true;
+    if (wakeFd < 0 || !tree.Ok()) {
+      std::vector<QueuedChange> notice{{QueuedChange::kNotice, {}, "无法监视 " + root}};
+      queue.Append(notice);
+      return;
+    }
     reader = std::thread([this] { Run(); });
   }
 
@@ -85,13 +90,20 @@ struct ChangeDirectory::Impl {
     };
     tree.WatchAll(drain, staging);
     staging.push_back({QueuedChange::kNotice, {},
-                       "已开始监视 " + root + "（" + std::to_string(tree.WatchCount()) + " 个目录）"});
+                       tree.WatchCount() == 0
+                           ? "无法监视 " + root
+                           : "已开始监视 " + root + "（" + std::to_string(tree.WatchCount()) +
+                                 " 个目录）"});
     Publish();
     pollfd fds[2] = {{tree.Fd(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
     while (!stopping) {
       if (tree.NeedsRewatch()) tree.WatchAll(drain, staging);
       int ready = ::poll(fds, 2, tree.MovePending() ? kMoveGraceMs : -1);
-      if (ready < 0 && errno != EINTR) return;
+      if (ready < 0 && errno != EINTR) {
+        staging.push_back({QueuedChange::kNotice, {}, "监视已中断：" + root});
+        Publish();
+        return;
+      }
       if (ready == 0) tree.ResolveMove(staging);
       if (ready > 0) drain();
       Publish();

@@ -1,5 +1,7 @@
 // The Linux change layer against real directories.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -200,6 +202,31 @@ INSTANTIATE_TEST_SUITE_P(
                     {kChangeModified, "sub/new.txt"}}},
         FilterCase{"attributes", kNotifyAttributes, true, {{kChangeModified, "old.txt"}}},
         FilterCase{"security", kNotifySecurity, true, {{kChangeModified, "old.txt"}}}));
+
+TEST_F(ChangeDirectoryTest, NoDescriptorsLeftMeansANoticeNotSilence) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer itself needs new descriptors in the child";
+#endif
+  // In a child process, so that the lowered limit touches nothing else.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit none{0, 0};
+    getrlimit(RLIMIT_NOFILE, &none);
+    none.rlim_cur = 0;  // no new descriptor can be opened: no inotify, no eventfd
+    setrlimit(RLIMIT_NOFILE, &none);
+    auto dir = ChangeDirectory::Open(root.Path(), {});
+    if (!dir) _exit(2);
+    ChangeCollector collector(*dir);
+    bool told = test::WaitFor([&] { return collector.SawNotice("无法监视"); },
+                              std::chrono::seconds(5));
+    _exit(told ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
 
 TEST_F(ChangeDirectoryTest, TheWatchLimitWatchesWhatFitsAndSaysSo) {
   for (const char* d : {"a", "b", "c", "d", "e"}) fs::create_directories(root / d);
