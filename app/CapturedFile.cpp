@@ -10,8 +10,8 @@ std::string SaveCapturedFile(const std::string& source, const std::string& targe
   // The range is worked out and copied on one open file, so that an entry
   // the browser replaces meanwhile cannot lend its range to another file.
   platform::ReadOnlyFile file(source);
-  if (std::optional<BodyRange> body = CacheEntryBody(file)) {
-    return platform::CopyFileRangeReplacing(file, body->offset, body->length, target);
+  if (std::optional<BodyPieces> body = CacheEntryBody(file)) {
+    return platform::CopyFileRangesReplacing(file, *body, target);
   }
   return platform::CopyFileReplacing(source, target);
 }

@@ -47,12 +47,12 @@ std::string OpenableCopies::NextCopyFolder() {
 
 std::string OpenableCopies::PathToOpen(const std::string& capturedPath) {
   platform::ReadOnlyFile file(capturedPath);
-  std::optional<BodyRange> body = CacheEntryBody(file);
+  std::optional<BodyPieces> body = CacheEntryBody(file);
   if (!body) return capturedPath;
   std::string dir = NextCopyFolder();
   if (dir.empty()) return capturedPath;
   std::string copy = JoinPath(dir, CopyName(capturedPath));
-  if (!platform::CopyFileRangeReplacing(file, body->offset, body->length, copy).empty()) {
+  if (!platform::CopyFileRangesReplacing(file, *body, copy).empty()) {
     return capturedPath;
   }
   return copy;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace ravo::platform {
@@ -31,12 +32,19 @@ FileInfo QueryFile(const std::string& path);
 // refused, never opened.
 std::string CopyFileReplacing(const std::string& source, const std::string& target);
 
-// Copies `length` bytes of the open file from `offset` on over target, with
-// the same care as CopyFileReplacing. When the file holds fewer bytes there
-// (it shrank since the range was worked out) nothing is replaced and the
-// copy fails. Returns an empty text on success, else the reason.
-std::string CopyFileRangeReplacing(const ReadOnlyFile& source, std::uint64_t offset,
-                                   std::uint64_t length, const std::string& target);
+// `length` bytes of a file from `offset` on.
+struct FileRange {
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+  bool operator==(const FileRange&) const = default;
+};
+
+// Copies the ranges of the open file, one after another, over target, with
+// the same care as CopyFileReplacing. When the file holds fewer bytes in one
+// of them (it shrank since the ranges were worked out) nothing is replaced
+// and the copy fails. Returns an empty text on success, else the reason.
+std::string CopyFileRangesReplacing(const ReadOnlyFile& source, std::span<const FileRange> ranges,
+                                    const std::string& target);
 
 // Makes a new, empty folder in the system's temporary folder that only this
 // user may enter, its name starting with prefix. Its path, or an empty text

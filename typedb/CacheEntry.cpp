@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <limits>
 
 namespace ravo {
 namespace {
@@ -15,6 +16,10 @@ constexpr std::size_t kEndFlagsAt = 8;
 constexpr std::size_t kEndStreamSizeAt = 16;
 constexpr std::uint32_t kEndHasKeySha256 = 1u << 1;
 constexpr std::uint64_t kKeySha256Size = 32;
+constexpr std::uint64_t kSparseRangeMagic = 0xeb97bf016553676b;
+constexpr std::size_t kSparseRangeHeaderSize = 32;
+constexpr std::size_t kSparseOffsetAt = 8;
+constexpr std::size_t kSparseLengthAt = 16;
 // Keys hold a URL (Chromium accepts up to 2 MiB) and the sites it was
 // loaded for; anything longer is no key.
 constexpr std::uint64_t kMaxKeyLength = 4 << 20;
@@ -87,6 +92,63 @@ std::optional<BodyRange> SimpleCacheBody(const platform::ReadOnlyFile& file,
   std::uint64_t bodyEnd = *size - tail - kSimpleEndRecordSize;
   if (!ReadEndRecord(file, bodyEnd)) return std::nullopt;
   return BodyRange{bodyStart, bodyEnd - bodyStart};
+}
+
+// A range of a sparse entry: where its bytes lie in the body and in the file.
+struct SparseRange {
+  std::uint64_t bodyOffset = 0;
+  BodyRange inFile;
+};
+
+// The ranges that follow the key, up to the first that is damaged or cut
+// short (the browser may be writing it).
+std::vector<SparseRange> ReadSparseRanges(const platform::ReadOnlyFile& file,
+                                          std::string_view header) {
+  std::vector<SparseRange> ranges;
+  std::optional<std::uint64_t> size = file.Size();
+  std::uint64_t at = kSimpleCacheHeaderSize + LittleEndian32(header, kSimpleKeyLengthAt);
+  std::array<char, kSparseRangeHeaderSize> bytes;
+  while (size && at <= *size && *size - at >= kSparseRangeHeaderSize && file.ReadAt(at, bytes) &&
+         LittleEndian(View(bytes), 0, 8) == kSparseRangeMagic) {
+    // Offsets and lengths are signed on disk: a negative one reads as more
+    // than either bound here.
+    std::uint64_t offset = LittleEndian(View(bytes), kSparseOffsetAt, 8);
+    std::uint64_t length = LittleEndian(View(bytes), kSparseLengthAt, 8);
+    std::uint64_t dataAt = at + kSparseRangeHeaderSize;
+    if (offset > std::numeric_limits<std::int64_t>::max() || length > *size - dataAt) break;
+    ranges.push_back({offset, {dataAt, length}});
+    at = dataAt + length;
+  }
+  return ranges;
+}
+
+// The body of a sparse entry as far as its ranges hold it without a gap from
+// its start; nullopt when no whole range follows the key. Overlapping ranges
+// give each byte once.
+std::optional<BodyPieces> SparseCacheBody(const platform::ReadOnlyFile& file,
+                                          std::string_view header) {
+  std::vector<SparseRange> ranges = ReadSparseRanges(file, header);
+  if (ranges.empty()) return std::nullopt;
+  std::sort(ranges.begin(), ranges.end(), [](const SparseRange& a, const SparseRange& b) {
+    return a.bodyOffset < b.bodyOffset;
+  });
+  BodyPieces pieces;
+  std::uint64_t covered = 0;
+  for (const SparseRange& range : ranges) {
+    if (range.bodyOffset > covered) break;
+    std::uint64_t end = range.bodyOffset + range.inFile.length;
+    if (end <= covered) continue;
+    pieces.push_back({range.inFile.offset + (covered - range.bodyOffset), end - covered});
+    covered = end;
+  }
+  return pieces;
+}
+
+// The body of a complete simple-cache entry or of a sparse entry.
+std::optional<BodyPieces> ChromiumBody(const platform::ReadOnlyFile& file,
+                                       std::string_view header) {
+  if (std::optional<BodyRange> body = SimpleCacheBody(file, header)) return BodyPieces{*body};
+  return SparseCacheBody(file, header);
 }
 
 // The header of the file if it is that of a simple-cache entry.
@@ -189,27 +251,33 @@ bool HasSimpleCacheHeader(std::string_view start) {
          keyLength <= kMaxKeyLength;
 }
 
-std::optional<BodyRange> CacheEntryBody(const platform::ReadOnlyFile& file) {
-  if (auto header = ReadSimpleCacheHeader(file)) return SimpleCacheBody(file, View(*header));
-  return Cache2Body(file);
+std::optional<BodyPieces> CacheEntryBody(const platform::ReadOnlyFile& file) {
+  if (auto header = ReadSimpleCacheHeader(file)) return ChromiumBody(file, View(*header));
+  if (std::optional<BodyRange> body = Cache2Body(file)) return BodyPieces{*body};
+  return std::nullopt;
 }
 
 std::optional<FileHeader> SimpleCacheBodyHeader(const std::string& path) {
   platform::ReadOnlyFile file(path);
   std::optional<std::array<char, kSimpleCacheHeaderSize>> header = ReadSimpleCacheHeader(file);
   if (!header) return std::nullopt;
-  std::optional<BodyRange> body = SimpleCacheBody(file, View(*header));
+  std::optional<BodyPieces> body = ChromiumBody(file, View(*header));
   if (!body) return std::nullopt;
   FileHeader bodyHeader{};
-  std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(body->length, kHeaderSize));
-  if (!file.ReadAt(body->offset, std::span<char>(bodyHeader.data(), length))) return std::nullopt;
+  std::span<char> left(bodyHeader);
+  for (const BodyRange& piece : *body) {
+    std::size_t length =
+        static_cast<std::size_t>(std::min<std::uint64_t>(piece.length, left.size()));
+    if (!file.ReadAt(piece.offset, left.first(length))) return std::nullopt;
+    left = left.subspan(length);
+  }
   return bodyHeader;
 }
 
 bool IsIncompleteCacheEntry(const std::string& path) {
   platform::ReadOnlyFile file(path);
   std::optional<std::array<char, kSimpleCacheHeaderSize>> header = ReadSimpleCacheHeader(file);
-  return header && !SimpleCacheBody(file, View(*header));
+  return header && !ChromiumBody(file, View(*header));
 }
 
 std::uint32_t Cache2MetadataHash(std::string_view bytes) {

@@ -15,6 +15,15 @@
 // The browser writes the header and key first, the body as it arrives, and
 // the end records and headers when the entry is complete.
 //
+// A body the browser fetched in parts (media that a page's <video> or
+// <audio> element loads from a server that serves byte ranges) is kept in a
+// sparse entry, "<16 hex digits>_s": the same header and key, then ranges,
+// each a 32-byte header, little-endian: magic 0xeb97bf016553676b (8), the
+// range's offset in the body (8), its length (8), CRC-32 (4), padding (4);
+// then its bytes. Ranges come in the order they were fetched, not the
+// body's; what can be identified and kept is the part of the body that is
+// there without a gap from its start.
+//
 // Firefox's cache2 keeps a response in "cache2/entries/<40 hex digits>": the
 // body, then its metadata, and in the last four bytes the metadata's offset
 // (the body's length) as a big-endian 32-bit number. The metadata: a hash of
@@ -33,18 +42,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/FileRead.h"
 #include "typedb/ExtRecord.h"
 
 namespace ravo {
 
-// Where a body lies in its entry file.
-struct BodyRange {
-  std::uint64_t offset = 0;
-  std::uint64_t length = 0;
-  bool operator==(const BodyRange&) const = default;
-};
+// A part of an entry file that holds body bytes.
+using BodyRange = platform::FileRange;
+
+// The parts of an entry file that hold a body, in the body's order: one for
+// a whole entry, as many as it takes for a sparse one.
+using BodyPieces = std::vector<BodyRange>;
 
 // The size of the header a Chromium simple-cache entry starts with.
 inline constexpr std::size_t kSimpleCacheHeaderSize = 24;
@@ -54,19 +64,20 @@ inline constexpr std::size_t kSimpleCacheHeaderSize = 24;
 // can have.
 bool HasSimpleCacheHeader(std::string_view start);
 
-// The body of the complete Chromium simple-cache entry or Firefox cache2
-// entry held by the file; nullopt for any other file.
-std::optional<BodyRange> CacheEntryBody(const platform::ReadOnlyFile& file);
+// The body of the complete Chromium simple-cache entry, Firefox cache2 entry
+// or Chromium sparse entry (the part without a gap from its start) held by
+// the file; nullopt for any other file.
+std::optional<BodyPieces> CacheEntryBody(const platform::ReadOnlyFile& file);
 
 // The first kHeaderSize bytes of the body of the complete Chromium
-// simple-cache entry at path, zero beyond the end of a shorter body: what
-// identification looks at instead of the file's own first bytes. nullopt for
-// any other file.
+// simple-cache entry or sparse entry at path, zero beyond the end of a
+// shorter body: what identification looks at instead of the file's own
+// first bytes. nullopt for any other file.
 std::optional<FileHeader> SimpleCacheBodyHeader(const std::string& path);
 
-// True for a Chromium simple-cache entry whose header is written but whose
-// end records are not (yet): the browser is still writing it, and it is
-// worth looking at again as it grows.
+// True for a Chromium simple-cache entry whose header is written but neither
+// its end records nor a whole sparse range (yet): the browser is still
+// writing it, and it is worth looking at again as it grows.
 bool IsIncompleteCacheEntry(const std::string& path);
 
 // The hash that Firefox's cache2 metadata starts with, over the bytes that

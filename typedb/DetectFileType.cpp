@@ -24,7 +24,7 @@ std::optional<FileHeader> ReadFileHeader(const std::string& path) {
 }
 
 // The bytes identification looks at: the file's first 51, or for a complete
-// Chromium cache entry those of the body it wraps. Only a file that starts
+// or sparse Chromium cache entry those of the body it holds. Only a file that starts
 // like such an entry is read any further.
 std::optional<FileHeader> ReadHeader(const std::string& path) {
   std::optional<FileHeader> header = ReadFileHeader(path);

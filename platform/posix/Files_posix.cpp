@@ -51,11 +51,22 @@ int CopyContent(int from, int to, std::uint64_t offset, std::optional<std::uint6
   return 0;
 }
 
-// Writes bytes of the open source `in` (see CopyContent) to a temporary file
+// Copies the ranges of `from` one after another into `to`, or the whole file
+// when there are none given. As CopyContent answers.
+int CopyRanges(int from, int to, std::optional<std::span<const FileRange>> ranges) {
+  if (!ranges) return CopyContent(from, to, 0, std::nullopt);
+  for (const FileRange& range : *ranges) {
+    if (int error = CopyContent(from, to, range.offset, range.length)) return error;
+  }
+  return 0;
+}
+
+// Writes bytes of the open source `in` (see CopyRanges) to a temporary file
 // beside target and renames it over target; the source's permissions go
 // with them. Refuses to replace the source itself.
-std::string WriteReplacing(int in, const struct stat& src, std::uint64_t offset,
-                           std::optional<std::uint64_t> length, const std::string& target) {
+std::string WriteReplacing(int in, const struct stat& src,
+                           std::optional<std::span<const FileRange>> ranges,
+                           const std::string& target) {
   struct stat dst {};
   if (::stat(target.c_str(), &dst) == 0 && dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) {
     return "源文件与目标文件是同一个文件，未复制";
@@ -65,7 +76,7 @@ std::string WriteReplacing(int in, const struct stat& src, std::uint64_t offset,
   Fd out;
   out.fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (out.fd < 0) return Reason("无法写入目标文件", errno);
-  int error = CopyContent(in, out.fd, offset, length);
+  int error = CopyRanges(in, out.fd, ranges);
   if (error == 0 && ::fchmod(out.fd, src.st_mode & 0777) != 0) error = errno;
   if (error == 0 && ::fsync(out.fd) != 0) error = errno;
   int closed = ::close(out.fd);
@@ -112,16 +123,16 @@ std::string CopyFileReplacing(const std::string& source, const std::string& targ
   if (in.fd < 0) return Reason("无法打开源文件", errno);
   struct stat src {};
   if (::fstat(in.fd, &src) != 0) return Reason("无法读取源文件", errno);
-  return WriteReplacing(in.fd, src, 0, std::nullopt, target);
+  return WriteReplacing(in.fd, src, std::nullopt, target);
 }
 
-std::string CopyFileRangeReplacing(const ReadOnlyFile& source, std::uint64_t offset,
-                                   std::uint64_t length, const std::string& target) {
+std::string CopyFileRangesReplacing(const ReadOnlyFile& source, std::span<const FileRange> ranges,
+                                    const std::string& target) {
   int in = static_cast<int>(source.NativeHandle());
   struct stat src {};
   if (in < 0) return Reason("无法打开源文件", EBADF);
   if (::fstat(in, &src) != 0) return Reason("无法读取源文件", errno);
-  return WriteReplacing(in, src, offset, length, target);
+  return WriteReplacing(in, src, ranges, target);
 }
 
 std::string MakePrivateTempDir(const std::string& prefix) {

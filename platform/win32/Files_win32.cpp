@@ -65,9 +65,20 @@ DWORD CopyContent(HANDLE from, HANDLE to, std::uint64_t offset,
   return ERROR_SUCCESS;
 }
 
-// Writes bytes of the open source `in` (see CopyContent) over target.
+// Copies the ranges of `from` one after another into `to`, or the whole file
+// when there are none given. As CopyContent answers.
+DWORD CopyRanges(HANDLE from, HANDLE to, std::optional<std::span<const FileRange>> ranges) {
+  if (!ranges) return CopyContent(from, to, 0, std::nullopt);
+  for (const FileRange& range : *ranges) {
+    DWORD error = CopyContent(from, to, range.offset, range.length);
+    if (error != ERROR_SUCCESS) return error;
+  }
+  return ERROR_SUCCESS;
+}
+
+// Writes bytes of the open source `in` (see CopyRanges) over target.
 // Refuses to replace the source itself, found by volume and file index.
-std::string WriteReplacing(HANDLE in, std::uint64_t offset, std::optional<std::uint64_t> length,
+std::string WriteReplacing(HANDLE in, std::optional<std::span<const FileRange>> ranges,
                            const std::string& target) {
   BY_HANDLE_FILE_INFORMATION src{};
   if (!GetFileInformationByHandle(in, &src)) return Reason("无法读取源文件", GetLastError());
@@ -95,8 +106,8 @@ std::string WriteReplacing(HANDLE in, std::uint64_t offset, std::optional<std::u
   std::string temp;
   Handle out(CreateTemporaryBeside(target, attributes ? attributes : FILE_ATTRIBUTE_NORMAL, temp));
   if (!out.valid()) return Reason("无法写入目标文件", GetLastError());
-  DWORD error = CopyContent(in, out.get(), offset, length);
-  if (error == ERROR_SUCCESS && !length &&
+  DWORD error = CopyRanges(in, out.get(), ranges);
+  if (error == ERROR_SUCCESS && !ranges &&
       !SetFileTime(out.get(), nullptr, nullptr, &src.ftLastWriteTime)) {
     error = GetLastError();
   }
@@ -127,13 +138,13 @@ FileInfo QueryFile(const std::string& path) {
 std::string CopyFileReplacing(const std::string& source, const std::string& target) {
   Handle in(OpenFileForReading(source, FILE_SHARE_READ | FILE_SHARE_WRITE));
   if (!in.valid()) return Reason("无法打开源文件", GetLastError());
-  return WriteReplacing(in.get(), 0, std::nullopt, target);
+  return WriteReplacing(in.get(), std::nullopt, target);
 }
 
-std::string CopyFileRangeReplacing(const ReadOnlyFile& source, std::uint64_t offset,
-                                   std::uint64_t length, const std::string& target) {
+std::string CopyFileRangesReplacing(const ReadOnlyFile& source, std::span<const FileRange> ranges,
+                                    const std::string& target) {
   if (!source.IsOpen()) return Reason("无法打开源文件", ERROR_INVALID_HANDLE);
-  return WriteReplacing(reinterpret_cast<HANDLE>(source.NativeHandle()), offset, length, target);
+  return WriteReplacing(reinterpret_cast<HANDLE>(source.NativeHandle()), ranges, target);
 }
 
 // The user's temporary folder is the user's own; a folder made in it

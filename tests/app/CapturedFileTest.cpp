@@ -25,8 +25,20 @@ class CapturedFileTest : public testing::Test {
   test::TempDir dir_;
 };
 
+// The served video as a sparse entry holds it: out of order, one range
+// overlapping two others, and a part after a gap that is no part of the body.
+std::string SparseVideoEntry(const std::string& video) {
+  using test::SparseRange;
+  return test::SparseCacheEntry({SparseRange(900, video.substr(900, 800)),
+                                 SparseRange(0, video.substr(0, 600)),
+                                 SparseRange(1800, video.substr(1800)),
+                                 SparseRange(500, video.substr(500, 500))});
+}
+
 TEST_F(CapturedFileTest, SavesTheBodyOfEntriesAndOtherFilesWhole) {
   const std::string unfinished = test::SimpleCacheEntryStart("1/0/_dk_k") + kPng;
+  const std::string video = test::ReadFile(kServed + "video.mp4");
+  ASSERT_GT(video.size(), 1800u);
   struct Case {
     std::string source;
     std::string saved;
@@ -34,6 +46,7 @@ TEST_F(CapturedFileTest, SavesTheBodyOfEntriesAndOtherFilesWhole) {
       {dir_.Write("0123456789abcdef_0", test::SimpleCacheEntry(kPng)), kPng},
       {dir_.Write("F1E897FB4A0648F82752EA8452690A3413BAE09C", test::Cache2Entry(kPng)), kPng},
       {dir_.Write("photo.dat", kPng), kPng},
+      {dir_.Write("0123456789abcdef_s", SparseVideoEntry(video)), video.substr(0, 1700)},
       {dir_.Write("unfinished_0", unfinished), unfinished},
       {kEntries + "chromium/video_mp4_0", test::ReadFile(kServed + "video.mp4")},
       {kEntries + "firefox/picture_jpg", test::ReadFile(kServed + "picture.jpg")},
@@ -63,6 +76,7 @@ TEST_F(CapturedFileTest, OpensOrdinaryFilesWhereTheyAre) {
 }
 
 TEST_F(CapturedFileTest, OpensACopyOfTheBodyWithItsRealExtension) {
+  const std::string video = test::ReadFile(kServed + "video.mp4");
   std::string copyFolder;
   {
     OpenableCopies copies;
@@ -78,6 +92,8 @@ TEST_F(CapturedFileTest, OpensACopyOfTheBodyWithItsRealExtension) {
          "0123456789abcdef_0.jpg", "\xFF\xD8\xFF\xE0" + kPng},
         {dir_.Write("F1E897FB4A0648F82752EA8452690A3413BAE09C", test::Cache2Entry(kPng)),
          "F1E897FB4A0648F82752EA8452690A3413BAE09C.png", kPng},
+        {dir_.Write("0123456789abcdef_s", SparseVideoEntry(video)), "0123456789abcdef_s.mp4",
+         video.substr(0, 1700)},
         // A name that already ends with the extension keeps it once.
         {dir_.Write("kept.PNG", test::Cache2Entry(kPng)), "kept.PNG", kPng},
     };

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <vector>
 
 #include "platform/FileRead.h"
 #include "platform/Files.h"
@@ -56,32 +57,42 @@ TEST(CopyFileReplacingTest, RefusesPipesWithoutWaitingForAWriter) {
   EXPECT_FALSE(std::filesystem::exists(dir / "copy.mp3"));
 }
 
-TEST(CopyFileRangeReplacingTest, CopiesExactlyTheRange) {
+// CopyFileRangesReplacing with the ranges written in place.
+std::string CopyRanges(const ReadOnlyFile& source, std::vector<FileRange> ranges,
+                       const std::string& target) {
+  return CopyFileRangesReplacing(source, ranges, target);
+}
+
+TEST(CopyFileRangesReplacingTest, CopiesExactlyTheRangesInTheirOrder) {
   test::TempDir dir;
   test::WriteFile(dir / "entry", "HEADERbodyTRAILER");
   test::WriteFile(dir / "body.png", "an older and longer file");
   ReadOnlyFile entry(dir / "entry");
-  EXPECT_EQ(CopyFileRangeReplacing(entry, 6, 4, dir / "body.png"), "");
+  EXPECT_EQ(CopyRanges(entry, {{6, 4}}, dir / "body.png"), "");
   EXPECT_EQ(test::ReadFile(dir / "body.png"), "body");
-  EXPECT_EQ(CopyFileRangeReplacing(entry, 6, 0, dir / "empty"), "");
+  EXPECT_EQ(CopyRanges(entry, {{10, 7}, {0, 6}, {6, 0}, {6, 2}}, dir / "pieces"), "");
+  EXPECT_EQ(test::ReadFile(dir / "pieces"), "TRAILERHEADERbo");
+  EXPECT_EQ(CopyRanges(entry, {}, dir / "empty"), "");
   EXPECT_EQ(test::ReadFile(dir / "empty"), "");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
 }
 
-TEST(CopyFileRangeReplacingTest, ARangeTheFileNoLongerHoldsReplacesNothing) {
+TEST(CopyFileRangesReplacingTest, ARangeTheFileNoLongerHoldsReplacesNothing) {
   test::TempDir dir;
   test::WriteFile(dir / "entry", "HEADERbody");
   test::WriteFile(dir / "target", "keep me");
   ReadOnlyFile entry(dir / "entry");
   for (std::uint64_t offset : {6ull, 11ull, ~0ull - 2}) {
-    EXPECT_NE(CopyFileRangeReplacing(entry, offset, 5, dir / "target"), "") << offset;
+    EXPECT_NE(CopyRanges(entry, {{offset, 5}}, dir / "target"), "") << offset;
   }
+  // One range beyond the end spoils the copy of all.
+  EXPECT_NE(CopyRanges(entry, {{0, 6}, {8, 3}}, dir / "target"), "");
   EXPECT_EQ(test::ReadFile(dir / "target"), "keep me");
   // Neither the source itself nor another name of it is ever written.
   ASSERT_EQ(link((dir / "entry").c_str(), (dir / "hard").c_str()), 0);
-  EXPECT_NE(CopyFileRangeReplacing(entry, 6, 4, dir / "hard"), "");
+  EXPECT_NE(CopyRanges(entry, {{6, 4}}, dir / "hard"), "");
   EXPECT_EQ(test::ReadFile(dir / "entry"), "HEADERbody");
-  EXPECT_NE(CopyFileRangeReplacing(ReadOnlyFile(dir / "missing"), 0, 1, dir / "target"), "");
+  EXPECT_NE(CopyRanges(ReadOnlyFile(dir / "missing"), {{0, 1}}, dir / "target"), "");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
 }
 

@@ -21,6 +21,8 @@ class CacheEntryDetectTest : public testing::Test {
 TEST_F(CacheEntryDetectTest, ShippedDatabaseNamesTheBodyWhateverTheFileName) {
   const std::string entry = test::SimpleCacheEntry(kPng);
   const std::string start = test::SimpleCacheEntryStart(test::SimpleEntryParts().key);
+  const std::string mp4 = test::ReadFile(kSamples + "/served/video.mp4");
+  using test::SparseRange;
   struct Case {
     std::string name;
     std::string bytes;
@@ -29,10 +31,20 @@ TEST_F(CacheEntryDetectTest, ShippedDatabaseNamesTheBodyWhateverTheFileName) {
       {"0123456789abcdef_0", entry, ".png"},
       {"song.mp3", entry, ".png"},
       {"F1E897FB4A0648F82752EA8452690A3413BAE09C", test::Cache2Entry(kPng), ".png"},
+      {"0123456789abcdef_s",
+       test::SparseCacheEntry(
+           {SparseRange(30, kPng.substr(30)), SparseRange(0, kPng.substr(0, 30))}),
+       ".png"},
+      // Only the head of the video has arrived, the rest after a gap.
+      {"fedcba9876543210_s",
+       test::SparseCacheEntry(
+           {SparseRange(0, mp4.substr(0, 60)), SparseRange(200, mp4.substr(200))}),
+       ".mp4"},
       // Unfinished and damaged entries are ordinary files: the name decides.
       {"unfinished_0", start + kPng, ""},
       {"unfinished.mp3", start + kPng, ".mp3"},
       {"damaged.mp3", entry.substr(0, entry.size() - 1), ".mp3"},
+      {"unfinished_s.mp3", test::SparseCacheEntry({SparseRange(0, kPng)}).substr(0, 90), ".mp3"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DetectFileType(dir_.Write(c.name, c.bytes)), c.expected) << c.name;

@@ -29,9 +29,12 @@ class CacheEntryTest : public testing::Test {
   // The body's bytes as CacheEntryBody locates them in the file.
   static std::optional<std::string> BodyOf(const std::string& path) {
     platform::ReadOnlyFile file(path);
-    std::optional<BodyRange> body = CacheEntryBody(file);
+    std::optional<BodyPieces> body = CacheEntryBody(file);
     if (!body) return std::nullopt;
-    return test::ReadFile(path).substr(body->offset, body->length);
+    std::string bytes = test::ReadFile(path);
+    std::string joined;
+    for (const BodyRange& piece : *body) joined += bytes.substr(piece.offset, piece.length);
+    return joined;
   }
 
   std::optional<std::string> BodyOfBytes(const std::string& bytes) { return BodyOf(Write(bytes)); }
@@ -139,6 +142,58 @@ TEST_F(CacheEntryTest, DamagedEntriesAreNoEntries) {
   }
 }
 
+TEST_F(CacheEntryTest, SparseEntriesHoldTheBodyWithoutAGapFromItsStart) {
+  using test::SparseCacheEntry;
+  using test::SparseRange;
+  const std::string head = kPng.substr(0, 20);
+  const std::string middle = kPng.substr(20, 20);
+  const std::string rest = kPng.substr(40);
+  const std::string start = test::SimpleCacheEntryStart(SimpleEntryParts().key);
+  const std::string ordered =
+      SparseCacheEntry({SparseRange(0, head), SparseRange(20, middle), SparseRange(40, rest)});
+  const std::size_t secondAt = start.size() + 32 + head.size();
+  auto poke = [](std::string bytes, std::size_t at, const std::string& with) {
+    return bytes.replace(at, with.size(), with);
+  };
+  struct Case {
+    const char* what;
+    std::string entry;
+    std::optional<std::string> body;  // nullopt: no entry (yet)
+  } cases[] = {
+      {"in order", ordered, kPng},
+      {"out of order",
+       SparseCacheEntry({SparseRange(40, rest), SparseRange(0, head), SparseRange(20, middle)}),
+       kPng},
+      {"a gap", SparseCacheEntry({SparseRange(40, rest), SparseRange(0, head)}), head},
+      {"nothing from the start", SparseCacheEntry({SparseRange(20, middle)}), ""},
+      {"overlapping ranges",
+       SparseCacheEntry({SparseRange(20, kPng.substr(20)), SparseRange(0, kPng.substr(0, 30))}),
+       kPng},
+      {"a range inside another",
+       SparseCacheEntry({SparseRange(0, kPng), SparseRange(5, "XXXX"), SparseRange(0, "")}), kPng},
+      {"long key", SparseCacheEntry({SparseRange(0, kPng)}, std::string(70000, 'k')), kPng},
+      // A damaged or truncated range ends the walk; those before it count.
+      {"last range cut short", ordered.substr(0, ordered.size() - 1), head + middle},
+      {"last range's header cut short", ordered.substr(0, secondAt + 31), head},
+      {"second range's magic", poke(ordered, secondAt, "X"), head},
+      {"second range's length beyond the file",
+       poke(ordered, secondAt + 16, test::LittleEndianBytes(1000, 8)), head},
+      {"second range's length negative",
+       poke(ordered, secondAt + 16, test::LittleEndianBytes(~0ull, 8)), head},
+      {"second range's offset negative",
+       poke(ordered, secondAt + 8, test::LittleEndianBytes(~0ull - 19, 8)), head},
+      {"bytes after the last range", ordered + "junk", kPng},
+      {"header and key", start, std::nullopt},
+      {"first range cut short", ordered.substr(0, secondAt - 1), std::nullopt},
+      {"first range's magic", poke(ordered, start.size() + 7, "X"), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    std::string path = Write(c.entry);
+    EXPECT_EQ(BodyOf(path), c.body) << c.what;
+    EXPECT_EQ(IsIncompleteCacheEntry(path), !c.body) << c.what;
+  }
+}
+
 TEST_F(CacheEntryTest, NoPartOfAnEntryIsAnEntry) {
   for (const std::string& entry : {SimpleCacheEntry(kPng), Cache2Entry(kPng)}) {
     std::string path = dir_ / "growing";
@@ -191,6 +246,13 @@ TEST_F(CacheEntryTest, BodyHeaderIsTheBodysStartPaddedWithZeros) {
   FileHeader shortBody{};
   shortBody[0] = 'a';
   EXPECT_EQ(SimpleCacheBodyHeader(Write(SimpleCacheEntry("a"))), shortBody);
+  // A sparse entry's body start is put together from its ranges, up to a gap.
+  const std::string spread = test::SparseCacheEntry(
+      {test::SparseRange(10, kPng.substr(10)), test::SparseRange(0, kPng.substr(0, 10))});
+  EXPECT_EQ(SimpleCacheBodyHeader(Write(spread)), expected);
+  const std::string gap =
+      test::SparseCacheEntry({test::SparseRange(0, "a"), test::SparseRange(2, "bbbb")});
+  EXPECT_EQ(SimpleCacheBodyHeader(Write(gap)), shortBody);
   EXPECT_FALSE(SimpleCacheBodyHeader(Write(Cache2Entry(kPng))));
   EXPECT_FALSE(SimpleCacheBodyHeader(Write(kPng)));
 }

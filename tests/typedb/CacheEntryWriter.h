@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "typedb/CacheEntry.h"
 
@@ -53,6 +54,22 @@ inline std::string SimpleCacheEntry(const std::string& body, const SimpleEntryPa
   if (parts.keySha256) entry += std::string(32, '\x5A');
   return entry + SimpleCacheEndRecord(parts.keySha256 ? 3 : 1,
                                       static_cast<std::uint32_t>(parts.headers.size()));
+}
+
+// A range of a Chromium sparse entry: its header and data, which the body
+// holds from offset on.
+inline std::string SparseRange(std::uint64_t offset, const std::string& data) {
+  return LittleEndianBytes(0xeb97bf016553676b, 8) + LittleEndianBytes(offset, 8) +
+         LittleEndianBytes(data.size(), 8) + LittleEndianBytes(0xCAFEBABE, 4) +
+         LittleEndianBytes(0, 4) + data;
+}
+
+// A Chromium sparse entry holding the ranges (see SparseRange) in this order.
+inline std::string SparseCacheEntry(const std::vector<std::string>& ranges,
+                                    const std::string& key = SimpleEntryParts().key) {
+  std::string entry = SimpleCacheEntryStart(key);
+  for (const std::string& range : ranges) entry += range;
+  return entry;
 }
 
 struct Cache2Parts {

@@ -1,4 +1,5 @@
-// Random and mutated cache entries against the reader and identification:
+// Random and mutated cache entries (whole, sparse and Firefox ones) against
+// the reader and identification:
 // run under AddressSanitizer (RAVO_SANITIZE=address,undefined) this shows
 // that no entry, however broken, makes the reader read outside what it
 // allocated, and that a body it finds always lies inside the file. Entries
@@ -6,6 +7,8 @@
 // replay or lengthen a run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
 #include <random>
 
 #include "tests/support/TestSupport.h"
@@ -17,7 +20,7 @@ namespace {
 
 struct Sample {
   std::string bytes;
-  BodyRange body;
+  BodyPieces body;
   bool chromium = false;
 };
 
@@ -38,15 +41,39 @@ class EntryFuzzer {
 
   Sample Entry() {
     std::string body = Bytes(Length());
-    if (Below(2) == 0) {
-      test::SimpleEntryParts parts{Bytes(1 + Below(80)), Bytes(Below(60)), Below(2) == 0};
-      std::string bytes = test::SimpleCacheEntry(body, parts);
-      return {bytes, {24 + parts.key.size(), body.size()}, true};
+    switch (Below(3)) {
+      case 0: {
+        test::SimpleEntryParts parts{Bytes(1 + Below(80)), Bytes(Below(60)), Below(2) == 0};
+        std::string bytes = test::SimpleCacheEntry(body, parts);
+        return {bytes, {{24 + parts.key.size(), body.size()}}, true};
+      }
+      case 1:
+        return SparseEntry(body);
     }
     std::string elements;
     for (std::size_t n = Below(4); n > 0; --n) elements += Text() + '\0' + Text() + '\0';
     test::Cache2Parts parts{Text(), elements, static_cast<std::uint32_t>(1 + Below(4))};
-    return {test::Cache2Entry(body, parts), {0, body.size()}, false};
+    return {test::Cache2Entry(body, parts), {{0, body.size()}}, false};
+  }
+
+  // A sparse entry holding body cut into ranges, stored in any order.
+  Sample SparseEntry(const std::string& body) {
+    std::vector<std::size_t> cuts = {0, body.size()};
+    for (std::size_t n = Below(4); n > 0; --n) cuts.push_back(Below(body.size() + 1));
+    std::sort(cuts.begin(), cuts.end());
+    std::vector<std::size_t> order(cuts.size() - 1);
+    std::iota(order.begin(), order.end(), 0);
+    std::shuffle(order.begin(), order.end(), rng_);
+    std::string bytes = test::SimpleCacheEntryStart(Bytes(1 + Below(80)));
+    BodyPieces pieces(order.size());
+    for (std::size_t i : order) {
+      std::size_t length = cuts[i + 1] - cuts[i];
+      bytes += test::SparseRange(cuts[i], body.substr(cuts[i], length));
+      pieces[i] = {bytes.size() - length, length};
+    }
+    // Empty ranges add nothing to the body.
+    std::erase_if(pieces, [](const BodyRange& piece) { return piece.length == 0; });
+    return {bytes, pieces, true};
   }
 
   // Breaks the entry: cuts it, flips bytes, puts edge values into the
@@ -104,9 +131,9 @@ TEST(RandomizedCacheEntryTest, BrokenEntriesNeverReadOutOfBoundsAndWholeOnesAreF
     test::WriteFile(path, sample.bytes);
 
     platform::ReadOnlyFile file(path);
-    std::optional<BodyRange> body = CacheEntryBody(file);
-    if (body) {
-      ASSERT_LE(body->offset + body->length, sample.bytes.size()) << "round " << round;
+    std::optional<BodyPieces> body = CacheEntryBody(file);
+    for (const BodyRange& piece : body.value_or(BodyPieces{})) {
+      ASSERT_LE(piece.offset + piece.length, sample.bytes.size()) << "round " << round;
     }
     bool incomplete = IsIncompleteCacheEntry(path);
     std::optional<FileHeader> header = SimpleCacheBodyHeader(path);
@@ -117,8 +144,11 @@ TEST(RandomizedCacheEntryTest, BrokenEntriesNeverReadOutOfBoundsAndWholeOnesAreF
     ASSERT_FALSE(incomplete) << "round " << round;
     ASSERT_EQ(header.has_value(), sample.chromium) << "round " << round;
     if (header) {
-      std::string start =
-          sample.bytes.substr(sample.body.offset, std::min(sample.body.length, kHeaderSize));
+      std::string start;
+      for (const BodyRange& piece : sample.body) {
+        start += sample.bytes.substr(piece.offset, piece.length);
+      }
+      start.resize(std::min(start.size(), kHeaderSize));
       ASSERT_EQ(std::string(header->data(), start.size()), start) << "round " << round;
     }
   }

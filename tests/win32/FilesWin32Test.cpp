@@ -5,6 +5,8 @@
 // After windows.h:
 #include <winioctl.h>
 
+#include <vector>
+
 #include "fsutil/velFile.h"
 #include "platform/FileRead.h"
 #include "platform/Files.h"
@@ -84,9 +86,11 @@ TEST_F(CopyTest, ARangeOfAnOpenFileIsCopiedOnlyWhenItIsAllThere) {
   ReadOnlyFile source(In("a.jpg"));
   ASSERT_TRUE(source.IsOpen());
   EXPECT_EQ(source.Size(), 17u);
-  EXPECT_NE(CopyFileRangeReplacing(source, 6, 20, In("target.jpg")), "");
+  const std::vector<FileRange> beyondTheEnd = {{6, 20}};
+  EXPECT_NE(CopyFileRangesReplacing(source, beyondTheEnd, In("target.jpg")), "");
   EXPECT_EQ(test::ReadFile(In("target.jpg")), "keep me");
-  EXPECT_EQ(CopyFileRangeReplacing(source, 6, 4, In("target.jpg")), "");
+  const std::vector<FileRange> body = {{6, 4}};
+  EXPECT_EQ(CopyFileRangesReplacing(source, body, In("target.jpg")), "");
   EXPECT_EQ(test::ReadFile(In("target.jpg")), "BODY");
   EXPECT_EQ(test::CountEntries(dir.Path()), 2);
 }
