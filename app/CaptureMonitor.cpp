@@ -53,17 +53,20 @@ void CaptureMonitor::Consider(const std::string& path, const Look& look) {
   if (Wanted(look.type)) {
     Capture(path, look.type);
   } else {
-    WaitIfShort(path, look.before);
+    WaitIfShort(path, look);
   }
 }
 
-bool CaptureMonitor::StillBeingWritten(const std::string& path, const platform::FileInfo& info) {
+bool CaptureMonitor::StillBeingWritten(const std::string& path, const Look& look) {
   // Too short to tell, or a browser's cache entry whose body is not complete.
-  return info.size < kHeaderSize || IsIncompleteCacheEntry(path);
+  // Cache entries have names without an extension and an incomplete one has
+  // no type of its own, so only files without a type are opened to check.
+  return look.before.size < kHeaderSize || (look.type.empty() && IsIncompleteCacheEntry(path));
 }
 
-void CaptureMonitor::WaitIfShort(const std::string& path, const platform::FileInfo& info) {
-  if (info.exists && !info.isDirectory && StillBeingWritten(path, info)) {
+void CaptureMonitor::WaitIfShort(const std::string& path, const Look& look) {
+  const platform::FileInfo& info = look.before;
+  if (info.exists && !info.isDirectory && StillBeingWritten(path, look)) {
     waiting_[path] = {clock_() + kRecheckPeriod, info.size, info.writeTimeNs};
   }
 }
@@ -108,7 +111,7 @@ void CaptureMonitor::Renamed(const std::string& oldPath, const std::string& newP
     if (onCaptured_) onCaptured_(newPath, look.type);
   } else {
     list_.RemoveRow(row);
-    WaitIfShort(newPath, look.before);
+    WaitIfShort(newPath, look);
   }
 }
 
@@ -146,12 +149,12 @@ bool CaptureMonitor::Recheck(const std::string& path, Waiting& waiting, Clock::t
   if (info.size == waiting.size && info.writeTimeNs == waiting.writeTimeNs) return true;
   waiting.size = info.size;
   waiting.writeTimeNs = info.writeTimeNs;
-  std::string type = identify_(path);
-  if (Wanted(type)) {
-    Capture(path, type);
+  Look look{info, identify_(path)};
+  if (Wanted(look.type)) {
+    Capture(path, look.type);
     return false;
   }
-  return StillBeingWritten(path, info);
+  return StillBeingWritten(path, look);
 }
 
 }  // namespace ravo

@@ -80,8 +80,8 @@ class CaptureMonitor {
   void Capture(const std::string& path, const std::string& type);
   Look LookAt(const std::string& path);
   void Consider(const std::string& path, const Look& look);
-  static bool StillBeingWritten(const std::string& path, const platform::FileInfo& info);
-  void WaitIfShort(const std::string& path, const platform::FileInfo& info);
+  static bool StillBeingWritten(const std::string& path, const Look& look);
+  void WaitIfShort(const std::string& path, const Look& look);
   void Renamed(const std::string& oldPath, const std::string& newPath);
   void MoveWaiting(const std::string& oldFolder, const std::string& newFolder);
   // False when the file is gone, too old to wait for, or told apart.

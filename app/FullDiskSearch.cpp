@@ -10,14 +10,9 @@
 namespace ravo {
 
 FullDiskSearch::FullDiskSearch(CaptureList& list, IdentifyFn identify)
-    : list_(list), identify_(std::move(identify)) {
-  if (!identify_) {
-    // The database lies beside the executable: its path is looked up once.
-    identify_ = [database = TypeDatabasePath()](const std::string& path) {
-      return DetectFileType(path, database);
-    };
-  }
-}
+    : list_(list),
+      identify_(identify ? std::move(identify)
+                         : [](const std::string& path) { return DetectFileType(path); }) {}
 
 bool FullDiskSearch::Start(const CategorySelection& ticked, bool disguised,
                            const SearchHooks& hooks) {

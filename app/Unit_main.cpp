@@ -280,11 +280,6 @@ void TForm_main::BuildWatchers() {
   FileSystemWatcher5 = watchers_[4].get();
 }
 
-std::array<TFileSystemWatcher*, 5> TForm_main::Watchers() const {
-  return {FileSystemWatcher1, FileSystemWatcher2, FileSystemWatcher3, FileSystemWatcher4,
-          FileSystemWatcher5};
-}
-
 void TForm_main::ConnectHandlers() {
   connect(Button1, &QPushButton::clicked, this, [this] { Run([this] { Button1Click(); }); });
   connect(Button4, &QPushButton::clicked, this, [this] { Run([this] { Button4Click(); }); });
@@ -365,12 +360,12 @@ void TForm_main::Button1Click() {
       // Drives may have come or gone since the window was made.
       watchers_[i]->SetWatchedDir(platform::DriveRoot(static_cast<char>('C' + i)));
     }
-    for (TFileSystemWatcher* watcher : Watchers()) watcher->SetActived(true);
+    for (auto& watcher : watchers_) watcher->SetActived(true);
     recheckTimer_->start();
   } else {
     Timer1->stop();
     Button1->setText(Text(kStartMonitoring));
-    for (TFileSystemWatcher* watcher : Watchers()) watcher->SetActived(false);
+    for (auto& watcher : watchers_) watcher->SetActived(false);
     recheckTimer_->stop();
     monitor_.Stop();
   }

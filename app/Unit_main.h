@@ -120,7 +120,6 @@ class TForm_main : public QWidget {
   void BuildBrowserPage();
   void BuildStartPage();
   void BuildWatchers();
-  std::array<TFileSystemWatcher*, 5> Watchers() const;
   void ConnectHandlers();
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Runs a handler through the standard error report.

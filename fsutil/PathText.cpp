@@ -24,9 +24,9 @@ bool IsSeparatorByte(char c, PathSyntax syntax) {
   return syntax == PathSyntax::Windows ? (c == '\\' || c == ':') : c == '/';
 }
 
-char SeparatorOf(PathSyntax syntax) { return syntax == PathSyntax::Windows ? '\\' : '/'; }
-
 }  // namespace
+
+char SeparatorOf(PathSyntax syntax) { return syntax == PathSyntax::Windows ? '\\' : '/'; }
 
 std::size_t LastSeparator(std::string_view path, PathSyntax syntax) {
   std::size_t last = std::string_view::npos;

@@ -20,6 +20,9 @@ enum class PathSyntax {
 // The syntax of the system the program was built for (platform layer).
 extern const PathSyntax kNativeSyntax;
 
+// The separator that joins folder and name ('\\' or '/').
+char SeparatorOf(PathSyntax syntax = kNativeSyntax);
+
 // Index of the last separator of the path, or npos when it has none.
 std::size_t LastSeparator(std::string_view path, PathSyntax syntax = kNativeSyntax);
 

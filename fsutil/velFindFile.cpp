@@ -10,8 +10,6 @@
 namespace ravo {
 namespace {
 
-char Separator() { return kNativeSyntax == PathSyntax::Windows ? '\\' : '/'; }
-
 // One directory being walked.
 struct Level {
   Level(std::string path, std::size_t prefix) : dir(std::move(path)), prefixLength(prefix) {}
@@ -56,7 +54,7 @@ std::int32_t Walk::Run(const std::string& startDir) {
   std::string base = startDir;
   // Only a real separator goes (not a colon, nor a double-byte character's
   // second byte).
-  if (EndsWithSeparator(base) && base.back() == Separator()) base.pop_back();
+  if (EndsWithSeparator(base) && base.back() == SeparatorOf()) base.pop_back();
   // The root directory keeps its separator as its path; its entries' paths
   // are the separator and their names.
   Level root{base.empty() ? startDir : base, base.size()};
@@ -101,7 +99,7 @@ void Walk::HandleEntry(const platform::SearchEntry& entry) {
 void Walk::EnterSubdirectory(std::string_view name) {
   Level& parent = levels_.back();
   std::string dir = parent.dir.substr(0, parent.prefixLength);
-  dir += Separator();
+  dir += SeparatorOf();
   dir += name;
   std::size_t prefixLength = dir.size();
   Level child{std::move(dir), prefixLength};
@@ -116,7 +114,7 @@ void Walk::EnterSubdirectory(std::string_view name) {
 void Walk::HandleFile(std::string_view name) {
   Level& level = levels_.back();
   path_.assign(level.dir, 0, level.prefixLength);
-  path_ += Separator();
+  path_ += SeparatorOf();
   path_ += name;
   Report(path_, kFoundFile, level.stop);
   if (Matches(name)) {

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <limits>
 
+#include "typedb/ByteOrder.h"
+
 namespace ravo {
 namespace {
 
@@ -36,24 +38,8 @@ constexpr std::uint64_t kCache2MaxMetadata = kMaxKeyLength + (1 << 20);
 constexpr std::string_view kAltDataElement = "alt-data";
 
 // The unsigned number of `width` bytes at `at`, least significant first.
-std::uint64_t LittleEndian(std::string_view bytes, std::size_t at, std::size_t width) {
-  std::uint64_t value = 0;
-  for (std::size_t i = width; i-- > 0;) {
-    value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-  }
-  return value;
-}
-
 std::uint32_t LittleEndian32(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(LittleEndian(bytes, at, 4));
-}
-
-std::uint32_t BigEndian32(std::string_view bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) {
-    value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-  }
-  return value;
+  return static_cast<std::uint32_t>(LittleEndianAt(bytes, at, 4));
 }
 
 std::string_view View(const auto& buffer) { return {buffer.data(), buffer.size()}; }
@@ -68,7 +54,7 @@ struct EndRecord {
 
 std::optional<EndRecord> ReadEndRecord(const platform::ReadOnlyFile& file, std::uint64_t at) {
   std::array<char, kSimpleEndRecordSize> bytes;
-  if (!file.ReadAt(at, bytes) || LittleEndian(View(bytes), 0, 8) != kSimpleFinalMagic) {
+  if (!file.ReadAt(at, bytes) || LittleEndianAt(View(bytes), 0, 8) != kSimpleFinalMagic) {
     return std::nullopt;
   }
   return EndRecord{LittleEndian32(View(bytes), kEndFlagsAt),
@@ -109,11 +95,11 @@ std::vector<SparseRange> ReadSparseRanges(const platform::ReadOnlyFile& file,
   std::uint64_t at = kSimpleCacheHeaderSize + LittleEndian32(header, kSimpleKeyLengthAt);
   std::array<char, kSparseRangeHeaderSize> bytes;
   while (size && at <= *size && *size - at >= kSparseRangeHeaderSize && file.ReadAt(at, bytes) &&
-         LittleEndian(View(bytes), 0, 8) == kSparseRangeMagic) {
+         LittleEndianAt(View(bytes), 0, 8) == kSparseRangeMagic) {
     // Offsets and lengths are signed on disk: a negative one reads as more
     // than either bound here.
-    std::uint64_t offset = LittleEndian(View(bytes), kSparseOffsetAt, 8);
-    std::uint64_t length = LittleEndian(View(bytes), kSparseLengthAt, 8);
+    std::uint64_t offset = LittleEndianAt(View(bytes), kSparseOffsetAt, 8);
+    std::uint64_t length = LittleEndianAt(View(bytes), kSparseLengthAt, 8);
     std::uint64_t dataAt = at + kSparseRangeHeaderSize;
     if (offset > std::numeric_limits<std::int64_t>::max() || length > *size - dataAt) break;
     ranges.push_back({offset, {dataAt, length}});
@@ -209,16 +195,16 @@ std::optional<std::uint64_t> Cache2BodyLength(std::string_view meta, std::uint64
   // and the offset must fit; the rest is checked once the version is known.
   std::uint64_t headerSize = 4 * (kCache2HeaderFields - 1);
   if (meta.size() < headerAt + headerSize + 1 + kCache2OffsetSize) return std::nullopt;
-  std::uint32_t version = BigEndian32(meta, headerAt);
+  std::uint32_t version = BigEndian32At(meta, headerAt);
   if (version < 1 || version > kCache2LastVersion) return std::nullopt;
   if (version >= 2) headerSize += 4;
   // Version 4 adds four bytes after the elements.
   std::uint64_t keyAt = headerAt + headerSize;
   std::uint64_t end = meta.size() - kCache2OffsetSize - (version >= 4 ? 4 : 0);
-  std::uint64_t elementsAt = keyAt + BigEndian32(meta, headerAt + 4 * kCache2KeySizeField) + 1;
+  std::uint64_t elementsAt = keyAt + BigEndian32At(meta, headerAt + 4 * kCache2KeySizeField) + 1;
   if (elementsAt > end || meta[elementsAt - 1] != '\0') return std::nullopt;
   std::string_view hashed = meta.substr(kCache2HashSize, end - kCache2HashSize);
-  if (Cache2MetadataHash(hashed) != BigEndian32(meta, 0)) return std::nullopt;
+  if (Cache2MetadataHash(hashed) != BigEndian32At(meta, 0)) return std::nullopt;
   std::string_view elements = meta.substr(elementsAt, end - elementsAt);
   if (!ElementsAreWellFormed(elements)) return std::nullopt;
   std::optional<std::uint64_t> altData = AltDataOffset(elements);
@@ -231,7 +217,7 @@ std::optional<BodyRange> Cache2Body(const platform::ReadOnlyFile& file) {
   if (!size || *size < kCache2OffsetSize || !file.ReadAt(*size - kCache2OffsetSize, last)) {
     return std::nullopt;
   }
-  std::uint64_t metaOffset = BigEndian32(View(last), 0);
+  std::uint64_t metaOffset = BigEndian32At(View(last), 0);
   if (metaOffset > *size - kCache2OffsetSize) return std::nullopt;
   std::uint64_t metaSize = *size - metaOffset;
   if (metaSize > kCache2MaxMetadata + 2 * (metaOffset / kCache2ChunkSize + 1)) return std::nullopt;
@@ -247,7 +233,7 @@ std::optional<BodyRange> Cache2Body(const platform::ReadOnlyFile& file) {
 bool HasSimpleCacheHeader(std::string_view start) {
   if (start.size() < kSimpleCacheHeaderSize) return false;
   std::uint32_t keyLength = LittleEndian32(start, kSimpleKeyLengthAt);
-  return LittleEndian(start, 0, 8) == kSimpleInitialMagic && keyLength > 0 &&
+  return LittleEndianAt(start, 0, 8) == kSimpleInitialMagic && keyLength > 0 &&
          keyLength <= kMaxKeyLength;
 }
 

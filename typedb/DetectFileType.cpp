@@ -49,7 +49,11 @@ std::optional<std::string> SignatureVerdict(const std::string& path, const std::
 
 }  // namespace
 
-std::string TypeDatabasePath() { return platform::ExecutableDir() + "ext.dll"; }
+// The executable does not move while it runs: its folder is looked up once.
+std::string TypeDatabasePath() {
+  static const std::string path = platform::ExecutableDir() + "ext.dll";
+  return path;
+}
 
 std::string DetectFileType(const std::string& path) {
   return DetectFileType(path, TypeDatabasePath());

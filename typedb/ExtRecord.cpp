@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "typedb/ByteOrder.h"
+
 namespace ravo {
 namespace {
 
@@ -12,11 +14,7 @@ constexpr std::size_t kSignatureAt = 20;
 constexpr std::size_t kDescriptionAt = 31;
 
 std::int32_t Int32At(std::string_view bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) {
-    value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
-  }
-  return static_cast<std::int32_t>(value);
+  return static_cast<std::int32_t>(LittleEndianAt(bytes, at, 4));
 }
 
 void PutInt32(std::string& bytes, std::size_t at, std::int32_t value) {

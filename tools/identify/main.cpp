@@ -26,11 +26,9 @@ constexpr const char* kHelp =
 
 class Identifier {
  public:
-  explicit Identifier(std::string databasePath) : databasePath_(std::move(databasePath)) {}
-
   void Identify(const std::string& path) {
     try {
-      std::string type = ravo::DetectFileType(path, databasePath_);
+      std::string type = ravo::DetectFileType(path);
       std::fwrite(type.data(), 1, type.size(), stdout);
       std::fputc('\t', stdout);
       std::fwrite(path.data(), 1, path.size(), stdout);
@@ -45,7 +43,6 @@ class Identifier {
   bool Failed() const { return failed_; }
 
  private:
-  std::string databasePath_;
   bool failed_ = false;
 };
 
@@ -67,7 +64,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  Identifier identifier(ravo::TypeDatabasePath());
+  Identifier identifier;
   if (files.empty()) {
     std::ios::sync_with_stdio(false);
     std::string line;

@@ -106,9 +106,7 @@ class Scan {
  public:
   explicit Scan(const Options& options)
       : rules_(ravo::JoinTickedLists(options.ticked), options.disguised,
-               [database = ravo::TypeDatabasePath()](const std::string& path) {
-                 return ravo::DetectFileType(path, database);
-               },
+               [](const std::string& path) { return ravo::DetectFileType(path); },
                [this](const std::string& path, const std::string& type) {
                  PrintListed(path, type);
                  ++listed_;
