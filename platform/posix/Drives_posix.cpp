@@ -1,5 +1,6 @@
 // Linux drive table: read from /proc/self/mountinfo at every use (storage
 // comes and goes), or a replacement table.
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -30,7 +31,9 @@ std::vector<Drive> SystemTable() {
   std::ifstream in("/proc/self/mountinfo");
   std::stringstream text;
   text << in.rdbuf();
-  return DrivesFromMountInfo(text.str(), IsRemovableDevice);
+  std::vector<std::string> userFolders;
+  if (const char* home = std::getenv("HOME"); home && *home == '/') userFolders.emplace_back(home);
+  return DrivesFromMountInfo(text.str(), IsRemovableDevice, userFolders);
 }
 
 }  // namespace
