@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,9 +47,12 @@ struct ChangeRecord {
 // for changes that were lost (the platform could not keep up); a notice may
 // also come with records (the watch limit was reached, watching is in
 // force). Notices are for the user's status bar.
+// A warning is a notice that stays true while watching goes on (a part of
+// the tree is not watched): the user should go on seeing it.
 struct ChangeBatch {
   std::vector<ChangeRecord> records;
   std::string notice;
+  std::string warning;
 };
 
 // The buffer one read fills, and what a record takes in it, counted as the
@@ -92,13 +96,23 @@ struct ChangeWatchOptions {
   std::size_t queueLimit = 1 << 20;
   // Directories watched at most (0: as many as the system allows).
   std::size_t watchLimit = 0;
+  // Folders (absolute paths) to watch before the rest of the tree, in this
+  // order, each with everything below it: where new files are most likely.
+  std::vector<std::string> firstDirs;
+  // Tests: called on the reader thread with each directory (relative to the
+  // root) as soon as its watch is in place, before it is listed.
+  std::function<void(const std::string&)> onWatched;
 };
 
 // A directory opened for change reading. With subTree, every directory
 // below it on the same filesystem is watched as well; symbolic links are
-// never followed. Setting up the watches runs in the background, so that
-// opening returns at once; the notice "watching is in force" comes with the
-// first read that completes after the set-up.
+// never followed, mounted filesystems never entered. Setting up the watches
+// runs in the background, so that opening returns at once and never waits
+// for the disk; the notice "watching is in force" comes with the first read
+// that completes after the set-up. Every file that appears below the
+// directory from the moment it is opened is reported, also where the
+// set-up had not reached its folder yet. Closing returns at once, whatever
+// the set-up is doing.
 class ChangeDirectory {
  public:
   // Null when the path names nothing ("not found"). For any other failure a

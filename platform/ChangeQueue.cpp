@@ -19,6 +19,9 @@ void ChangeQueue::Push(QueuedChange& change) {
     case QueuedChange::kNotice:
       notices_.push_back(std::move(change.notice));
       return;
+    case QueuedChange::kWarning:
+      warning_ = std::move(change.notice);
+      return;
     case QueuedChange::kLost:
       MarkLost(std::move(change.notice));
       return;
@@ -71,6 +74,8 @@ ChangeBatch ChangeQueue::TakeBatch(std::size_t capacity) {
     batch.notice += notice;
   }
   notices_.clear();
+  batch.warning = std::move(warning_);
+  warning_.clear();
   return batch;
 }
 

@@ -13,10 +13,12 @@ namespace ravo::platform {
 
 // One thing a watched tree reports, in order.
 struct QueuedChange {
-  enum Kind { kRecord, kLost, kNotice };
+  // kWarning: a notice that stays true while watching goes on (part of the
+  // tree could not be watched).
+  enum Kind { kRecord, kLost, kNotice, kWarning };
   Kind kind = kRecord;
   ChangeRecord record;  // kRecord
-  std::string notice;   // kLost, kNotice
+  std::string notice;   // kLost, kNotice, kWarning
 };
 
 // The notice that changes below `root` were lost.
@@ -31,7 +33,7 @@ class ChangeQueue {
   void Append(std::vector<QueuedChange>& changes);  // takes them all
 
   // True when a read would complete now.
-  bool HasBatch() const { return !items_.empty() || !notices_.empty(); }
+  bool HasBatch() const { return !items_.empty() || !notices_.empty() || !warning_.empty(); }
 
   // The next batch: the records in order up to `capacity` bytes (at least
   // one record, and the two records of a rename together), or, where changes
@@ -54,6 +56,7 @@ class ChangeQueue {
   std::size_t recordCount_ = 0;
   std::deque<Item> items_;
   std::vector<std::string> notices_;
+  std::string warning_;  // the latest, until a batch takes it
 };
 
 }  // namespace ravo::platform

@@ -1,6 +1,12 @@
 // Directory searches on Linux: one getdents64 call reads hundreds of
 // entries with their types, so a directory usually costs an open, two reads
 // and a close, and no stat per entry.
+//
+// A walk stays on the filesystem it starts on by stopping at mount points,
+// which the mount table names: a mount point is never looked at, so a dead
+// network share or a stuck FUSE filesystem mounted below cannot block the
+// walk. A btrfs subvolume that is not mounted anywhere has a device number
+// of its own but is part of the folder it sits in, and is walked.
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -13,16 +19,23 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/DirSearch.h"
+#include "platform/posix/MountTable.h"
 #include "platform/posix/PosixFile.h"
+#include "platform/posix/WalkBoundary.h"
 
 namespace ravo::platform {
 
 struct DirSearch::State {
   Fd dir;
-  dev_t device = 0;
+  std::string path;  // absolute, for the mount table; empty when unknown
+  std::shared_ptr<const MountPoints> mounts;
+  std::uint64_t device = 0;
   std::vector<char> records;  // the directory's records as getdents64 gave them
   std::size_t next = 0;       // offset of the next record
 };
@@ -66,10 +79,17 @@ bool IsDotOrDotDot(const char* name) {
 }  // namespace
 
 DirSearch::DirSearch(const std::string& path) : state_(std::make_unique<State>()) {
+  auto mounts = std::make_shared<const MountPoints>(MountPoints::Current());
+  // A folder on a network filesystem is never opened: that may wait for
+  // the server.
+  if (OnRemoteFilesystem(*mounts, AbsolutePath(path))) return;
   state_->dir.fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (state_->dir.fd < 0) return;
   struct stat st {};
   if (IsKernelFilesystem(state_->dir.fd) || ::fstat(state_->dir.fd, &st) != 0) return;
+  state_->path = OpenedPath(state_->dir.fd);
+  if (OnRemoteFilesystem(*mounts, state_->path)) return;
+  state_->mounts = std::move(mounts);
   state_->device = st.st_dev;
   state_->records = ReadRecords(state_->dir.fd);
 }
@@ -79,17 +99,17 @@ DirSearch::DirSearch(const DirSearch& parent, std::string_view name)
   int parentFd = parent.state_->dir.fd;
   if (parentFd < 0) return;
   std::string entry(name);
-  // Looked at before it is opened: opening an automounter's trigger would
-  // mount it, and the answer would come from the mounted filesystem.
-  struct stat st {};
-  if (::fstatat(parentFd, entry.c_str(), &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0 ||
-      !S_ISDIR(st.st_mode) || st.st_dev != parent.state_->device) {
-    return;
+  if (!parent.state_->path.empty()) {
+    state_->path = ChildPath(parent.state_->path, entry);
+    if (parent.state_->mounts->IsMountPoint(state_->path)) return;
   }
+  std::optional<Subdirectory> sub = CheckSubdirectory(parentFd, entry, parent.state_->device);
+  if (!sub) return;
   state_->dir.fd =
       ::openat(parentFd, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (state_->dir.fd < 0) return;
-  state_->device = st.st_dev;
+  state_->mounts = parent.state_->mounts;
+  state_->device = sub->device;
   state_->records = ReadRecords(state_->dir.fd);
 }
 

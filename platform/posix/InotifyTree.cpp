@@ -2,17 +2,19 @@
 
 #include <dirent.h>
 #include <sys/inotify.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
+#include <ctime>
 
 namespace ravo::platform {
 namespace {
 
 constexpr std::size_t kReadBufferSize = 64 * 1024;
-constexpr int kWatchesBetweenDrains = 256;
 constexpr std::chrono::seconds kScanMemory{1};
 
 // Name changes are always watched where a subtree is followed: new
@@ -44,19 +46,43 @@ bool IsAtOrBelow(const std::string& path, const std::string& dir) {
   return path.starts_with(dir) && (path.size() == dir.size() || path[dir.size()] == '/');
 }
 
+std::int64_t WallClockNs() {
+  // The clock the kernel stamps files with; a file made after this moment
+  // never carries an earlier time.
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+std::int64_t NanosecondsOf(const timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+std::int64_t ChangeTimeNs(int dirFd, const char* name) {
+  struct statx sx {};
+  if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_CTIME, &sx) != 0) return 0;
+  return static_cast<std::int64_t>(sx.stx_ctime.tv_sec) * 1'000'000'000 + sx.stx_ctime.tv_nsec;
+}
+
+// Directories set up between two looks at the events: often enough that a
+// stop is seen at once and the kernel's event queue never fills.
+constexpr int kDirsBetweenDrains = 64;
+
 }  // namespace
 
 InotifyTree::InotifyTree(std::string root, const ChangeWatchOptions& options)
     : root_(std::move(root)),
+      rootPath_(AbsolutePath(root_)),
       subTree_(options.subTree),
       filter_(options.filterMask),
       eventMask_(EventMaskFor(options)),
       watchLimit_(options.watchLimit),
+      firstDirs_(options.firstDirs),
+      onWatched_(options.onWatched),
       fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
-      buffer_(kReadBufferSize) {
-  struct stat st {};
-  if (::stat(root_.c_str(), &st) == 0) rootDevice_ = st.st_dev;
-}
+      sinceNs_(WallClockNs()),
+      lastReadNs_(sinceNs_),
+      buffer_(kReadBufferSize) {}
 
 InotifyTree::~InotifyTree() {
   if (fd_ >= 0) ::close(fd_);
@@ -67,42 +93,58 @@ std::string InotifyTree::FullPath(const std::string& rel) const {
   return root_.ends_with('/') ? root_ + rel : root_ + "/" + rel;
 }
 
-template <typename Visit>
-void InotifyTree::ForEachEntry(const std::string& rel, Visit visit) const {
+template <typename OnEntry>
+void InotifyTree::ForEachEntry(const std::string& rel, OnEntry onEntry) const {
+  ForEachEntry(rel, [](int) { return true; }, onEntry);
+}
+
+template <typename OnOpen, typename OnEntry>
+void InotifyTree::ForEachEntry(const std::string& rel, OnOpen onOpen, OnEntry onEntry) const {
   std::string path = FullPath(rel);
   DIR* dir = ::opendir(path.c_str());
   if (!dir) return;
+  if (!onOpen(::dirfd(dir))) {
+    ::closedir(dir);
+    return;
+  }
   while (dirent* entry = ::readdir(dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     bool isDir = entry->d_type == DT_DIR;
     if (entry->d_type == DT_UNKNOWN) {
       struct stat st {};
-      isDir = ::lstat(Child(path, name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+      isDir = ::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+              S_ISDIR(st.st_mode);
     }
-    visit(name, isDir);
+    onEntry(::dirfd(dir), name, isDir);
   }
   ::closedir(dir);
 }
 
-bool InotifyTree::AddWatch(const std::string& rel, std::vector<QueuedChange>& out) {
-  std::string path = FullPath(rel);
-  std::uint32_t flags = eventMask_;
-  if (!rel.empty()) {
-    // Below the root: no symbolic links, and no other filesystem.
+// What a directory below the root is, if the tree may take it in: a real
+// directory (no link), no mount point. The root is taken as it is.
+std::optional<Subdirectory> InotifyTree::LookAt(const std::string& rel) const {
+  if (rel.empty()) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_dev != rootDevice_) {
-      return false;
-    }
-    flags |= IN_DONT_FOLLOW;
+    if (::stat(root_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    return Subdirectory{st.st_dev, 0};
   }
+  if (mounts_.IsMountPoint(ChildPath(rootPath_, rel))) return std::nullopt;
+  return CheckSubdirectory(AT_FDCWD, FullPath(rel), rootDevice_);
+}
+
+bool InotifyTree::AddWatch(const std::string& rel, std::vector<QueuedChange>& out) {
+  (void)out;
+  if (limitHit_) return false;
+  std::string path = FullPath(rel);
+  std::uint32_t flags = eventMask_ | (rel.empty() ? 0 : IN_DONT_FOLLOW);
   if (watchLimit_ != 0 && paths_.size() >= watchLimit_) {
-    LimitReached(out);
+    LimitReached();
     return false;
   }
   int wd = ::inotify_add_watch(fd_, path.c_str(), flags);
   if (wd < 0) {
-    if (errno == ENOSPC) LimitReached(out);
+    if (errno == ENOSPC) LimitReached();
     return false;
   }
   // A directory seen before under another path (a bind mount) is not
@@ -111,42 +153,130 @@ bool InotifyTree::AddWatch(const std::string& rel, std::vector<QueuedChange>& ou
   return inserted || it->second == rel;
 }
 
-void InotifyTree::LimitReached(std::vector<QueuedChange>& out) {
-  limitHit_ = true;
-  if (limitReported_) return;
-  limitReported_ = true;
-  out.push_back({QueuedChange::kNotice, {},
-                 "已达到系统允许的目录监视数量上限（fs.inotify.max_user_watches），" + root_ +
-                     " 下只监视了 " + std::to_string(paths_.size()) + " 个目录"});
+void InotifyTree::LimitReached() { limitHit_ = true; }
+
+// Said once the set-up knows how many folders there are, and kept on the
+// user's screen: what is not watched stays unwatched.
+void InotifyTree::WarnOfLimit(std::vector<QueuedChange>& out) {
+  if (!limitHit_) return;
+  limitWarned_ = true;
+  std::string text = "已达到系统允许的目录监视数量上限：" + root_ + " 下共 " +
+                     std::to_string(std::max(dirsSeen_, paths_.size())) + " 个目录，只监视了 " +
+                     std::to_string(paths_.size()) +
+                     " 个。可用 sudo sysctl fs.inotify.max_user_watches=1048576 提高上限";
+  out.push_back({QueuedChange::kWarning, {}, std::move(text)});
 }
 
-void InotifyTree::WatchAll(const std::function<bool()>& between, std::vector<QueuedChange>& out) {
+std::optional<std::string> InotifyTree::RelativeToRoot(const std::string& path) const {
+  std::string absolute = AbsolutePath(path);
+  if (rootPath_ == "/") return absolute == "/" ? std::string() : absolute.substr(1);
+  if (absolute == rootPath_) return std::string();
+  if (!IsAtOrBelow(absolute, rootPath_)) return std::nullopt;
+  return absolute.substr(rootPath_.size() + 1);
+}
+
+// Watches the folders from the root down to `rel` (without listing them:
+// the breadth-first walk does that later). False when one of them is no
+// folder the tree takes in (a mount point, a link, missing).
+bool InotifyTree::WatchDownTo(const std::string& rel, std::vector<QueuedChange>& out) {
+  std::size_t at = 0;
+  for (;;) {
+    std::size_t slash = rel.find('/', at);
+    std::string part = rel.substr(0, slash);
+    if (!LookAt(part) || (!AddWatch(part, out) && !limitHit_)) return false;
+    if (slash == std::string::npos) return true;
+    at = slash + 1;
+  }
+}
+
+void InotifyTree::WatchAll(const Between& between, std::vector<QueuedChange>& out) {
   needsRewatch_ = false;
   limitHit_ = false;
-  std::vector<std::string> stack{""};
-  int sinceDrain = 0;
-  while (!stack.empty()) {
-    std::string dir = std::move(stack.back());
-    stack.pop_back();
-    if (!AddWatch(dir, out)) {
-      if (limitHit_) return;  // watch what fits
-      continue;
+  walking_ = true;
+  dirsSeen_ = 0;
+  mounts_ = MountPoints::Current();
+  std::optional<Subdirectory> root = LookAt("");
+  if (root) {
+    rootDevice_ = root->device;
+    bool going = true;
+    if (subTree_) {
+      for (const std::string& first : firstDirs_) {
+        std::optional<std::string> rel = RelativeToRoot(first);
+        if (!going || !rel || rel->empty() || walked_.count(*rel) != 0) continue;
+        std::optional<Subdirectory> info = LookAt(*rel);
+        if (!info || !WatchDownTo(*rel, out)) continue;
+        going = WalkFrom({*rel, *info}, between, out);
+        walked_.insert(*rel);
+      }
     }
-    if (!subTree_) return;
-    ForEachEntry(dir, [&](const std::string& name, bool isDir) {
-      if (isDir) stack.push_back(Child(dir, name));
-    });
-    if (++sinceDrain == kWatchesBetweenDrains) {
-      sinceDrain = 0;
-      if (!between()) return;
-    }
+    if (going) WalkFrom({"", *root}, between, out);
   }
+  // Events of what the set-up listed are in the queue by now: taken while
+  // both sides still know what was reported.
+  between(true);
+  walking_ = false;
+  reported_.clear();
+  walked_.clear();
+  WarnOfLimit(out);
+}
+
+bool InotifyTree::WalkFrom(Pending start, const Between& between, std::vector<QueuedChange>& out) {
+  std::deque<Pending> queue;
+  queue.push_back(std::move(start));
+  int sinceDrain = 0;
+  while (!queue.empty()) {
+    Pending dir = std::move(queue.front());
+    queue.pop_front();
+    Visit(dir, queue, out);
+    bool drain = ++sinceDrain == kDirsBetweenDrains || !out.empty();
+    if (drain) sinceDrain = 0;
+    if (!between(drain)) return false;
+    if (!subTree_) break;
+  }
+  return true;
+}
+
+// Watches one directory and queues its subdirectories; where it changed
+// since watching began, reports its entries that did. Its times are taken
+// after its watch is in place: a change made after that raises an event,
+// one made before shows in the times.
+void InotifyTree::Visit(const Pending& dir, std::deque<Pending>& queue,
+                        std::vector<QueuedChange>& out) {
+  ++dirsSeen_;
+  bool watched = AddWatch(dir.rel, out);
+  if (!watched && !limitHit_) return;
+  if (watched && onWatched_) onWatched_(dir.rel);
+  bool changed = false;
+  ForEachEntry(
+      dir.rel,
+      [&](int dirFd) {
+        struct stat st {};
+        changed = ::fstat(dirFd, &st) == 0 &&
+                  std::max(NanosecondsOf(st.st_mtim), NanosecondsOf(st.st_ctim)) >= sinceNs_;
+        return changed || subTree_;
+      },
+      [&](int dirFd, const std::string& name, bool isDir) {
+        std::string child = Child(dir.rel, name);
+        std::optional<Subdirectory> sub;
+        if (isDir) {
+          if (!mounts_.IsMountPoint(ChildPath(rootPath_, child))) {
+            sub = CheckSubdirectory(dirFd, name, dir.info.device);
+          }
+          if (sub && subTree_ && walked_.count(child) == 0) queue.push_back({child, *sub});
+        }
+        if (changed) {
+          std::int64_t changedNs = sub ? sub->bornNs : ChangeTimeNs(dirFd, name.c_str());
+          if (changedNs >= sinceNs_) ReportNew(child, isDir, out);
+        }
+      });
 }
 
 bool InotifyTree::ReadEvents(std::vector<QueuedChange>& out) {
   ExpireScanned();
+  std::int64_t readNs = WallClockNs();
   ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
   if (n <= 0) return n < 0 && errno == EINTR;
+  lastReadNs_ = readNs;
   for (ssize_t at = 0; at < n;) {
     inotify_event event;
     std::memcpy(&event, buffer_.data() + at, sizeof event);
@@ -167,7 +297,10 @@ void InotifyTree::Handle(const inotify_event& event, const char* name,
   if (event.mask & IN_Q_OVERFLOW) {
     ResolveMove(out);
     out.push_back({QueuedChange::kLost, {}, LostChangesNotice(root_)});
+    // The set-up that follows reports what appeared since the last read
+    // before the loss.
     needsRewatch_ = subTree_;
+    sinceNs_ = lastReadNs_;
     return;
   }
   if (event.mask & IN_IGNORED) {
@@ -192,6 +325,7 @@ void InotifyTree::Handle(const inotify_event& event, const char* name,
     Added(rel, isDir, out);
   } else if (event.mask & IN_DELETE) {
     ForgetScanned(rel);
+    reported_.erase(rel);
     Report(kChangeRemoved, rel, isDir, out);
   } else if (filter_ & FilterOfContentEvent(event.mask)) {
     Report(kChangeModified, rel, isDir, out);
@@ -200,13 +334,24 @@ void InotifyTree::Handle(const inotify_event& event, const char* name,
 
 void InotifyTree::Added(const std::string& rel, bool isDir, std::vector<QueuedChange>& out) {
   if (ForgetScanned(rel)) return;
-  Report(kChangeAdded, rel, isDir, out);
+  ReportNew(rel, isDir, out);
   if (isDir && subTree_) WatchAndScan(rel, out);
+}
+
+// Reports an entry that appeared; while the set-up runs, once only, whether
+// its event or a listing finds it first.
+void InotifyTree::ReportNew(const std::string& rel, bool isDir, std::vector<QueuedChange>& out) {
+  if (walking_ && !reported_.insert(rel).second) return;
+  Report(kChangeAdded, rel, isDir, out);
 }
 
 void InotifyTree::Renamed(const PendingMove& from, const std::string& to,
                           std::vector<QueuedChange>& out) {
   ForgetScanned(from.rel);
+  if (walking_) {
+    reported_.erase(from.rel);
+    reported_.insert(to);
+  }
   if (filter_ & (from.isDir ? kNotifyDirName : kNotifyFileName)) {
     out.push_back({QueuedChange::kRecord, {kChangeRenamedOld, from.rel}, {}});
     out.push_back({QueuedChange::kRecord, {kChangeRenamedNew, to}, {}});
@@ -219,6 +364,7 @@ void InotifyTree::ResolveMove(std::vector<QueuedChange>& out) {
   PendingMove gone = std::move(*pending_);
   pending_.reset();
   ForgetScanned(gone.rel);
+  reported_.erase(gone.rel);
   Report(kChangeRemoved, gone.rel, gone.isDir, out);
   if (gone.isDir) Unwatch(gone.rel);
 }
@@ -231,11 +377,11 @@ void InotifyTree::WatchAndScan(const std::string& rel, std::vector<QueuedChange>
   while (!stack.empty()) {
     std::string dir = std::move(stack.back());
     stack.pop_back();
-    if (!AddWatch(dir, out)) continue;
-    ForEachEntry(dir, [&](const std::string& name, bool isDir) {
+    if (!LookAt(dir) || !AddWatch(dir, out)) continue;
+    ForEachEntry(dir, [&](int, const std::string& name, bool isDir) {
       std::string child = Child(dir, name);
       RememberScanned(child);
-      Report(kChangeAdded, child, isDir, out);
+      ReportNew(child, isDir, out);
       if (isDir) stack.push_back(child);
     });
   }

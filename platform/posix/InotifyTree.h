@@ -2,6 +2,12 @@
 // records: watches follow directories as they are created, renamed, moved in
 // and moved out; the two halves of a rename are paired by their cookie; what
 // a directory that appears already holds is reported as added.
+//
+// Setting up the watches of a large tree takes a while, and a file written
+// meanwhile into a folder not yet watched raises no event. So the set-up
+// lists, as it watches each folder that changed since watching began, the
+// entries that changed since then and reports them as added; a file is
+// reported once whether its event or the listing finds it first.
 #pragma once
 
 #include <chrono>
@@ -11,10 +17,13 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/ChangePort.h"
 #include "platform/ChangeQueue.h"
+#include "platform/posix/MountTable.h"
+#include "platform/posix/WalkBoundary.h"
 
 struct inotify_event;
 
@@ -23,6 +32,8 @@ namespace ravo::platform {
 class InotifyTree {
  public:
   // `root` must name a directory; Ok() is false when inotify is unavailable.
+  // Watching counts as begun now: files that appear from now on are
+  // reported.
   InotifyTree(std::string root, const ChangeWatchOptions& options);
   ~InotifyTree();
   InotifyTree(const InotifyTree&) = delete;
@@ -33,9 +44,10 @@ class InotifyTree {
   std::size_t WatchCount() const { return paths_.size(); }
 
   // Watches the root and, for a subtree, every directory below it on the
-  // same filesystem, without reporting them. `between` runs every few
-  // hundred directories (to take the events meanwhile); false from it stops.
-  void WatchAll(const std::function<bool()>& between, std::vector<QueuedChange>& out);
+  // same filesystem: first the options' firstDirs, then the rest breadth-
+  // first. `between` runs after every directory; it should take the events
+  // queued meanwhile when asked to (`drain`), and false from it stops.
+  void WatchAll(const std::function<bool(bool drain)>& between, std::vector<QueuedChange>& out);
 
   // Set when changes were lost and directories may have gone unwatched:
   // WatchAll is due again.
@@ -56,31 +68,52 @@ class InotifyTree {
     std::string rel;
     bool isDir;
   };
+  // A directory the set-up has yet to watch.
+  struct Pending {
+    std::string rel;
+    Subdirectory info;
+  };
+  using Between = std::function<bool(bool drain)>;
 
   std::string FullPath(const std::string& rel) const;
   // `name` is the event's NUL-padded name (event.len bytes).
   void Handle(const inotify_event& event, const char* name, std::vector<QueuedChange>& out);
   void Report(int action, const std::string& rel, bool isDir, std::vector<QueuedChange>& out);
+  void ReportNew(const std::string& rel, bool isDir, std::vector<QueuedChange>& out);
   void Added(const std::string& rel, bool isDir, std::vector<QueuedChange>& out);
   void Renamed(const PendingMove& from, const std::string& to, std::vector<QueuedChange>& out);
   void WatchAndScan(const std::string& rel, std::vector<QueuedChange>& out);
   bool AddWatch(const std::string& rel, std::vector<QueuedChange>& out);
-  void LimitReached(std::vector<QueuedChange>& out);
+  std::optional<Subdirectory> LookAt(const std::string& rel) const;
+  std::optional<std::string> RelativeToRoot(const std::string& path) const;
+  bool WatchDownTo(const std::string& rel, std::vector<QueuedChange>& out);
+  bool WalkFrom(Pending start, const Between& between, std::vector<QueuedChange>& out);
+  void Visit(const Pending& dir, std::deque<Pending>& queue, std::vector<QueuedChange>& out);
+  void LimitReached();
+  void WarnOfLimit(std::vector<QueuedChange>& out);
   void Unwatch(const std::string& rel);
   void MoveWatches(const std::string& from, const std::string& to);
-  template <typename Visit>
-  void ForEachEntry(const std::string& rel, Visit visit) const;
+  // Calls onEntry(dirFd, name, isDir) for each entry of the directory;
+  // onOpen(dirFd) first, and nothing more when it says false.
+  template <typename OnEntry>
+  void ForEachEntry(const std::string& rel, OnEntry onEntry) const;
+  template <typename OnOpen, typename OnEntry>
+  void ForEachEntry(const std::string& rel, OnOpen onOpen, OnEntry onEntry) const;
   void RememberScanned(const std::string& rel);
   bool ForgetScanned(const std::string& rel);
   void ExpireScanned();
 
   std::string root_;
+  std::string rootPath_;  // absolute, for the mount table
   bool subTree_;
   std::uint32_t filter_;
   std::uint32_t eventMask_;
   std::size_t watchLimit_;
+  std::vector<std::string> firstDirs_;
+  std::function<void(const std::string&)> onWatched_;
   int fd_ = -1;
   std::uint64_t rootDevice_ = 0;
+  MountPoints mounts_;
   std::unordered_map<int, std::string> paths_;  // watch → directory relative to the root
   std::optional<PendingMove> pending_;
   // Entries a scan reported lately: their own creation events, which the
@@ -89,9 +122,20 @@ class InotifyTree {
   using Clock = std::chrono::steady_clock;
   std::unordered_map<std::string, Clock::time_point> scanned_;
   std::deque<std::pair<Clock::time_point, std::string>> scanOrder_;
+
+  // The set-up: entries changed since `sinceNs_` (wall clock, as file times
+  // are) are reported; `walking_` while it runs, `reported_` holding what
+  // it and the events reported meanwhile, so that each is reported once.
+  std::int64_t sinceNs_ = 0;
+  std::int64_t lastReadNs_ = 0;  // when the last read that found events began
+  bool walking_ = false;
+  std::unordered_set<std::string> reported_;
+  std::unordered_set<std::string> walked_;  // subtrees the set-up has done
+  std::size_t dirsSeen_ = 0;
+
   bool needsRewatch_ = false;
   bool limitHit_ = false;  // during the current WatchAll
-  bool limitReported_ = false;
+  bool limitWarned_ = false;
   std::vector<char> buffer_;
 };
 

@@ -76,6 +76,13 @@ class ChangeCollector {
     return false;
   }
 
+  bool SawWarning(const std::string& part) const {
+    for (const ChangeBatch& b : Batches()) {
+      if (b.warning.find(part) != std::string::npos) return true;
+    }
+    return false;
+  }
+
   // Forgets what came so far.
   void Clear() {
     std::lock_guard lock(mutex_);

@@ -4,7 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <ctime>
+#include <future>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -228,15 +232,99 @@ TEST_F(ChangeDirectoryTest, NoDescriptorsLeftMeansANoticeNotSilence) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-TEST_F(ChangeDirectoryTest, TheWatchLimitWatchesWhatFitsAndSaysSo) {
+TEST_F(ChangeDirectoryTest, TheWatchLimitWatchesWhatFitsAndKeepsSayingSo) {
   for (const char* d : {"a", "b", "c", "d", "e"}) fs::create_directories(root / d);
   dir_ = ChangeDirectory::Open(root.Path(), {.watchLimit = 3});
   ASSERT_TRUE(dir_);
   collector_ = std::make_unique<ChangeCollector>(*dir_);
-  ASSERT_TRUE(test::WaitFor([&] { return collector_->SawNotice("上限"); }));
-  EXPECT_TRUE(collector_->SawNotice("只监视了 3 个目录"));
+  ASSERT_TRUE(test::WaitFor([&] { return collector_->SawWarning("上限"); }));
+  EXPECT_TRUE(collector_->SawWarning("共 6 个目录，只监视了 3 个"));
+  EXPECT_TRUE(collector_->SawWarning("sysctl fs.inotify.max_user_watches"));
   test::WriteFile(root / "top.txt", "");
   EXPECT_TRUE(test::WaitFor([&] { return collector_->Saw({kChangeAdded, "top.txt"}); }));
+}
+
+// Under a watch limit smaller than the tree, the folders named first are
+// watched whole, with the folders that lead to them; the rest goes breadth-
+// first, so shallow folders come before deep ones.
+TEST_F(ChangeDirectoryTest, FirstFoldersThenBreadthFirstUnderTheWatchLimit) {
+  for (const char* d : {"a/1/2/3", "b/1/2/3", "c", "home/u/.cache/web/x", "home/u/Downloads"}) {
+    fs::create_directories(root / d);
+  }
+  // Watched: the root, home, home/u, home/u/.cache, the cache folder and
+  // its subfolder, Downloads; then the three first-level folders a, b, c
+  // (and nothing deeper, whatever order the directory lists them in).
+  ChangeWatchOptions options{.watchLimit = 10,
+                             .firstDirs = {root / "home/u/.cache/web", root / "home/u/Downloads",
+                                           outside / "elsewhere"}};
+  Watch(options);
+  for (const char* f : {"home/u/.cache/web/x/e.jpg", "home/u/Downloads/d.mp4", "a/a.jpg",
+                        "b/b.jpg", "c/c.jpg", "a/1/deep.jpg", "b/1/2/3/deeper.jpg", "home/h.jpg"}) {
+    test::WriteFile(root / f, "x");
+  }
+  Records expected{{kChangeAdded, "home/u/.cache/web/x/e.jpg"},
+                   {kChangeAdded, "home/u/Downloads/d.mp4"},
+                   {kChangeAdded, "a/a.jpg"},
+                   {kChangeAdded, "b/b.jpg"},
+                   {kChangeAdded, "c/c.jpg"},
+                   {kChangeAdded, "home/h.jpg"}};
+  EXPECT_EQ(UntilSentinelFile(), expected);
+}
+
+// Files that appear while the first walk is still setting up the watches
+// are reported once each, whether their folder was watched by then or not;
+// files that were there before are not.
+TEST_F(ChangeDirectoryTest, FilesWrittenDuringTheFirstWalkAreReportedOnceEach) {
+  for (int d = 0; d < 40; ++d) fs::create_directories(root / ("d" + std::to_string(d) + "/deep"));
+  test::WriteFile(root / "d39/deep/old.jpg", "o");
+  test::WriteFile(root / "d0/old.jpg", "o");
+  // Files made before watching begins must carry an earlier time than the
+  // start: wait for the file clock to move on.
+  struct stat st {};
+  ASSERT_EQ(::stat((root / "d39/deep/old.jpg").c_str(), &st), 0);
+  ASSERT_TRUE(test::WaitFor([&] {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now.tv_sec > st.st_ctim.tv_sec ||
+           (now.tv_sec == st.st_ctim.tv_sec && now.tv_nsec > st.st_ctim.tv_nsec);
+  }));
+
+  // The walk is held at the first folder it watches below the root, until
+  // the files have been written.
+  std::promise<void> held, release;
+  std::shared_future<void> released = release.get_future().share();
+  bool first = true;
+  ChangeWatchOptions options;
+  options.onWatched = [&](const std::string& rel) {
+    if (rel.empty() || !first) return;
+    first = false;
+    held.set_value();
+    released.wait();
+  };
+  dir_ = ChangeDirectory::Open(root.Path(), options);
+  ASSERT_TRUE(dir_);
+  collector_ = std::make_unique<ChangeCollector>(*dir_);
+  ASSERT_EQ(held.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  std::map<std::string, int> expected;
+  for (int d = 0; d < 40; ++d) {
+    for (const char* f : {"/new.jpg", "/deep/new.jpg"}) {
+      std::string file = "d" + std::to_string(d) + f;
+      test::WriteFile(root / file, "n");
+      expected[file] = 1;
+    }
+  }
+  fs::create_directories(root / "d5/made/later");
+  test::WriteFile(root / "d5/made/later/x.jpg", "x");
+  expected["d5/made"] = expected["d5/made/later"] = expected["d5/made/later/x.jpg"] = 1;
+  release.set_value();
+  ASSERT_TRUE(test::WaitFor([&] { return collector_->SawNotice(kReady); }));
+
+  std::map<std::string, int> seen;
+  for (const ChangeRecord& r : UntilSentinelFile()) {
+    EXPECT_EQ(r.action, kChangeAdded) << r.name;
+    ++seen[r.name];
+  }
+  EXPECT_EQ(seen, expected);
 }
 
 }  // namespace
