@@ -71,10 +71,11 @@ void CaptureList::RefreshSizes() {
   for (int row = 1; row <= last; ++row) {
     const std::string& path = paths_[static_cast<std::size_t>(row - 1)];
     platform::FileInfo info = platform::QueryFile(path);
-    grid_.SetCell(kSizeCol, row,
-                  info.exists && !info.isDirectory
-                      ? SizeToText(static_cast<std::int64_t>(info.size))
-                      : std::string("0"));
+    std::string text = info.queryFailed ? std::string(kUnknownSize)
+                       : info.exists && !info.isDirectory
+                           ? SizeToText(static_cast<std::int64_t>(info.size))
+                           : std::string("0");
+    grid_.SetCell(kSizeCol, row, text);
   }
 }
 

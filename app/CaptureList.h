@@ -21,6 +21,9 @@ inline constexpr Rgb kMegaColour{13, 230, 95};     // green
 inline constexpr Rgb kGigaColour{252, 77, 63};     // red
 inline constexpr Rgb kHiddenTypeColour{249, 193, 47};  // amber: the name hides the type
 
+// The size cell of a file whose size could not be taken.
+inline constexpr char kUnknownSize[] = "未知";
+
 class CaptureList {
  public:
   // Columns of the grid.

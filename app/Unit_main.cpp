@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QWebEngineProfile>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -27,6 +28,7 @@
 #include "widgets/HyperLabel.h"
 #include "fsutil/velDialogs.h"
 #include "fsutil/velwindows.h"
+#include "app/BrowsingFolders.h"
 #include "platform/Drives.h"
 
 namespace ravo {
@@ -205,6 +207,11 @@ void TForm_main::BuildCapturePage() {
   StatusBar1->setSizeGripEnabled(false);
   statusPanel_ = new QLabel(StatusBar1);
   StatusBar1->addWidget(statusPanel_, 1);
+  warningPanel_ = new QLabel(StatusBar1);
+  warningPanel_->setStyleSheet(QStringLiteral("color: #b00000"));
+  warningPanel_->setWordWrap(false);
+  warningPanel_->hide();
+  StatusBar1->addPermanentWidget(warningPanel_);
   page->Align(AdvStringGrid1, 289, StatusBar1, 27);
 
   QWidget::setTabOrder(AdvStringGrid1, CheckBox1);
@@ -268,6 +275,7 @@ void TForm_main::BuildWatchers() {
     watcher.SetWatchSubTree(true);
     watcher.SetNotifyFilters({nfFileNameChange, nfDirNameChange});
     watcher.SetOnStatus([this](const std::string& text) { SetStatusText(text); });
+    watcher.SetOnWarning([this, i](const std::string& text) { SetWarning(i, text); });
     watcher.SetOnChange([this](TFileOperation operation, const std::string& fileName1,
                                const std::string& fileName2) {
       FileSystemWatcher5Change(operation, fileName1, fileName2);
@@ -314,7 +322,10 @@ void TForm_main::ConnectHandlers() {
 }
 
 bool TForm_main::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Edit1 && event->type() == QEvent::KeyRelease) {
+  // A held key repeats its release on X11 (Windows sends one): only the
+  // real release counts.
+  if (watched == Edit1 && event->type() == QEvent::KeyRelease &&
+      !static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
     int key = static_cast<QKeyEvent*>(event)->key();
     Run([this, key] { Edit1KeyUp(key); });
   }
@@ -356,9 +367,14 @@ void TForm_main::Button1Click() {
     monitor_.Start();
     Timer1->start();
     Button1->setText(Text(kStopMonitoring));
+    // Where the panes and the user's browsers put what is browsed is
+    // watched first on whichever drive holds it.
+    std::vector<std::string> first =
+        BrowsingFolders(CurrentUserEnvironment(), Bytes(BrowserProfile()->cachePath()));
     for (std::size_t i = 0; i < watchers_.size(); ++i) {
       // Drives may have come or gone since the window was made.
       watchers_[i]->SetWatchedDir(platform::DriveRoot(static_cast<char>('C' + i)));
+      watchers_[i]->SetWatchFirst(first);
     }
     for (auto& watcher : watchers_) watcher->SetActived(true);
     recheckTimer_->start();
@@ -366,6 +382,7 @@ void TForm_main::Button1Click() {
     Timer1->stop();
     Button1->setText(Text(kStartMonitoring));
     for (auto& watcher : watchers_) watcher->SetActived(false);
+    for (std::size_t i = 0; i < watchers_.size(); ++i) SetWarning(i, "");
     recheckTimer_->stop();
     monitor_.Stop();
   }
@@ -436,5 +453,20 @@ void TForm_main::web2NewWindow2(TVelWebBrowser& sender, TDispatch& ppDisp, bool&
 void TForm_main::SetStatusText(const std::string& text) { statusPanel_->setText(Text(text)); }
 
 std::string TForm_main::StatusText() const { return Bytes(statusPanel_->text()); }
+
+void TForm_main::SetWarning(std::size_t watcher, const std::string& text) {
+  warnings_[watcher] = text;
+  std::string shown;
+  for (const std::string& w : warnings_) {
+    if (w.empty()) continue;
+    if (!shown.empty()) shown += "；";
+    shown += w;
+  }
+  warningPanel_->setText(Text(shown));
+  warningPanel_->setToolTip(Text(shown));
+  warningPanel_->setVisible(!shown.empty());
+}
+
+std::string TForm_main::WarningText() const { return Bytes(warningPanel_->text()); }
 
 }  // namespace ravo

@@ -64,6 +64,8 @@ class TForm_main : public QWidget {
   // Status panel 0 of StatusBar1.
   void SetStatusText(const std::string& text);
   std::string StatusText() const;
+  // The watchers' lasting warnings, as shown.
+  std::string WarningText() const;
 
   CaptureList& Captured() { return captured_; }
   const FullDiskSearch& Search() const { return search_; }
@@ -121,6 +123,7 @@ class TForm_main : public QWidget {
   void BuildStartPage();
   void BuildWatchers();
   void ConnectHandlers();
+  void SetWarning(std::size_t watcher, const std::string& text);
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Runs a handler through the standard error report.
   void Run(const std::function<void()>& handler);
@@ -133,6 +136,10 @@ class TForm_main : public QWidget {
   CaptureMonitor monitor_;
   FullDiskSearch search_;
   QLabel* statusPanel_;
+  // Warnings of the watchers (a part of a drive cannot be watched), one per
+  // watcher, shown beside the status text until monitoring is switched off.
+  QLabel* warningPanel_;
+  std::array<std::string, 5> warnings_;
   QTimer* recheckTimer_;
   std::unique_ptr<TBrowserPair> browsers_;
   OpenableCopies openable_;

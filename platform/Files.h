@@ -11,6 +11,7 @@ class ReadOnlyFile;
 
 struct FileInfo {
   bool exists = false;
+  bool queryFailed = false;  // something may be there, but it could not be examined
   bool isDirectory = false;
   std::uint64_t size = 0;
   std::uint64_t device = 0;
@@ -20,7 +21,8 @@ struct FileInfo {
 };
 
 // What the path names, following symbolic links; exists is false when the
-// path names nothing or cannot be examined.
+// path names nothing or cannot be examined, and queryFailed tells the
+// second from the first (no permission to search a folder, an I/O error).
 FileInfo QueryFile(const std::string& path);
 
 // Copies source over target. The copy is written to a temporary file beside

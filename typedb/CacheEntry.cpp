@@ -22,6 +22,11 @@ constexpr std::uint64_t kSparseRangeMagic = 0xeb97bf016553676b;
 constexpr std::size_t kSparseRangeHeaderSize = 32;
 constexpr std::size_t kSparseOffsetAt = 8;
 constexpr std::size_t kSparseLengthAt = 16;
+// A sparse entry holds ranges in the order they were fetched; one whose
+// body needs more is read only as far as this many ranges, so that a
+// damaged or crafted entry costs a bounded amount of work (a 2 GB video
+// fetched in 1 MB ranges has about 2,000).
+constexpr std::size_t kMaxSparseRanges = 8192;
 // Keys hold a URL (Chromium accepts up to 2 MiB) and the sites it was
 // loaded for; anything longer is no key.
 constexpr std::uint64_t kMaxKeyLength = 4 << 20;
@@ -87,15 +92,18 @@ struct SparseRange {
 };
 
 // The ranges that follow the key, up to the first that is damaged or cut
-// short (the browser may be writing it).
+// short (the browser may be writing it), and at most kMaxSparseRanges of
+// them.
 std::vector<SparseRange> ReadSparseRanges(const platform::ReadOnlyFile& file,
                                           std::string_view header) {
   std::vector<SparseRange> ranges;
   std::optional<std::uint64_t> size = file.Size();
   std::uint64_t at = kSimpleCacheHeaderSize + LittleEndian32(header, kSimpleKeyLengthAt);
   std::array<char, kSparseRangeHeaderSize> bytes;
-  while (size && at <= *size && *size - at >= kSparseRangeHeaderSize && file.ReadAt(at, bytes) &&
-         LittleEndianAt(View(bytes), 0, 8) == kSparseRangeMagic) {
+  for (std::size_t read = 0; read < kMaxSparseRanges && size && at <= *size &&
+                             *size - at >= kSparseRangeHeaderSize && file.ReadAt(at, bytes) &&
+                             LittleEndianAt(View(bytes), 0, 8) == kSparseRangeMagic;
+       ++read) {
     // Offsets and lengths are signed on disk: a negative one reads as more
     // than either bound here.
     std::uint64_t offset = LittleEndianAt(View(bytes), kSparseOffsetAt, 8);
@@ -258,6 +266,27 @@ std::optional<FileHeader> SimpleCacheBodyHeader(const std::string& path) {
     left = left.subspan(length);
   }
   return bodyHeader;
+}
+
+bool IsCache2EntryName(std::string_view name) {
+  return name.size() == 40 && std::all_of(name.begin(), name.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+         });
+}
+
+std::optional<std::uint64_t> ShortCache2BodyLength(const std::string& path, std::uint64_t limit) {
+  platform::ReadOnlyFile file(path);
+  std::optional<std::uint64_t> size = file.Size();
+  std::array<char, kCache2OffsetSize> last;
+  // The last four bytes hold where the metadata starts: only an entry whose
+  // metadata starts early is read any further.
+  if (!size || *size < kCache2OffsetSize || !file.ReadAt(*size - kCache2OffsetSize, last) ||
+      BigEndian32At(View(last), 0) >= limit) {
+    return std::nullopt;
+  }
+  std::optional<BodyRange> body = Cache2Body(file);
+  if (!body || body->length >= limit) return std::nullopt;
+  return body->length;
 }
 
 bool IsIncompleteCacheEntry(const std::string& path) {

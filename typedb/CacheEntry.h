@@ -75,6 +75,16 @@ std::optional<BodyPieces> CacheEntryBody(const platform::ReadOnlyFile& file);
 // first bytes. nullopt for any other file.
 std::optional<FileHeader> SimpleCacheBodyHeader(const std::string& path);
 
+// True when the file name is that of a Firefox cache2 entry: 40 hexadecimal
+// digits (upper case, as Firefox writes them), nothing else.
+bool IsCache2EntryName(std::string_view name);
+
+// The length of the body of the Firefox cache2 entry at path when it is
+// shorter than `limit` bytes; nullopt for a longer body or any other file.
+// A short body is followed by the entry's metadata, whose bytes are no part
+// of what the server sent.
+std::optional<std::uint64_t> ShortCache2BodyLength(const std::string& path, std::uint64_t limit);
+
 // True for a Chromium simple-cache entry whose header is written but neither
 // its end records nor a whole sparse range (yet): the browser is still
 // writing it, and it is worth looking at again as it grows.

@@ -1,5 +1,7 @@
 #include "typedb/DetectFileType.h"
 
+#include <algorithm>
+
 #include "fsutil/PathText.h"
 #include "platform/FileRead.h"
 #include "platform/Process.h"
@@ -24,12 +26,19 @@ std::optional<FileHeader> ReadFileHeader(const std::string& path) {
 }
 
 // The bytes identification looks at: the file's first 51, or for a complete
-// or sparse Chromium cache entry those of the body it holds. Only a file that starts
-// like such an entry is read any further.
+// or sparse Chromium cache entry those of the body it holds, and for a
+// Firefox cache entry with a body shorter than that, the body padded with
+// zeros. Only a file that starts like a Chromium entry, or is named like a
+// Firefox one, is read any further.
 std::optional<FileHeader> ReadHeader(const std::string& path) {
   std::optional<FileHeader> header = ReadFileHeader(path);
-  if (header && HasSimpleCacheHeader(std::string_view(header->data(), header->size()))) {
+  if (!header) return header;
+  if (HasSimpleCacheHeader(std::string_view(header->data(), header->size()))) {
     if (auto body = SimpleCacheBodyHeader(path)) return body;
+  } else if (IsCache2EntryName(NameOf(path))) {
+    if (auto length = ShortCache2BodyLength(path, header->size())) {
+      std::fill(header->begin() + static_cast<std::ptrdiff_t>(*length), header->end(), '\0');
+    }
   }
   return header;
 }

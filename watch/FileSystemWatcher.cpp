@@ -24,15 +24,18 @@ std::string DirectoryWithSeparator(std::string_view directory) {
 
 std::shared_ptr<TShellChangeThread> TShellChangeThread::Create(TFileDealMethod changeEvent,
                                                                TStatusMethod statusEvent,
+                                                               TStatusMethod warningEvent,
                                                                MainThreadDispatcher& dispatcher) {
-  return std::shared_ptr<TShellChangeThread>(
-      new TShellChangeThread(std::move(changeEvent), std::move(statusEvent), dispatcher));
+  return std::shared_ptr<TShellChangeThread>(new TShellChangeThread(
+      std::move(changeEvent), std::move(statusEvent), std::move(warningEvent), dispatcher));
 }
 
 TShellChangeThread::TShellChangeThread(TFileDealMethod changeEvent, TStatusMethod statusEvent,
+                                       TStatusMethod warningEvent,
                                        MainThreadDispatcher& dispatcher)
     : FChangeEvent(std::move(changeEvent)),
       FStatusEvent(std::move(statusEvent)),
+      FWarningEvent(std::move(warningEvent)),
       FDispatcher(dispatcher),
       // A port bound to nothing: without a directory the worker blocks on it
       // and only wake-ups arrive.
@@ -41,7 +44,8 @@ TShellChangeThread::TShellChangeThread(TFileDealMethod changeEvent, TStatusMetho
 TShellChangeThread::~TShellChangeThread() { Terminate(); }
 
 void TShellChangeThread::Configure(const std::string& directory, bool active, bool subTree,
-                                   std::uint32_t filterMask) {
+                                   std::uint32_t filterMask, std::vector<std::string> firstDirs) {
+  FFirstDirs = std::move(firstDirs);
   FSubTree = subTree;
   FFilterMask = filterMask;
   FDirectory = DirectoryWithSeparator(directory);
@@ -64,8 +68,8 @@ void TShellChangeThread::OpenDirectory() {
   oldDir.reset();  // cancels its pending read
   oldPort->PostWakeUp();
 
-  auto dir = platform::ChangeDirectory::Open(FDirectory, {.subTree = FSubTree,
-                                                          .filterMask = FFilterMask});
+  auto dir = platform::ChangeDirectory::Open(
+      FDirectory, {.subTree = FSubTree, .filterMask = FFilterMask, .firstDirs = FFirstDirs});
   if (dir) dir->ReadChanges(port, key);
   std::lock_guard lock(FLock);
   FDirHandle = std::move(dir);
@@ -153,6 +157,9 @@ void TShellChangeThread::HandleChanges(const platform::ChangeBatch& batch) {
     }
   }
   if (!batch.notice.empty() && FStatusEvent && FActive && !FTerminated) FStatusEvent(batch.notice);
+  if (!batch.warning.empty() && FWarningEvent && FActive && !FTerminated) {
+    FWarningEvent(batch.warning);
+  }
 }
 
 std::string TShellChangeThread::MakeFullPath(std::string_view name) const {
@@ -213,14 +220,14 @@ void TFileSystemWatcher::SetOnChange(TFileDealMethod handler) {
 
 void TFileSystemWatcher::ApplyToThread() {
   if (!FThread) return;
-  FThread->Configure(FWatchedDir, FActived, FWatchSubTree, FilterMask());
+  FThread->Configure(FWatchedDir, FActived, FWatchSubTree, FilterMask(), FWatchFirst);
 }
 
 void TFileSystemWatcher::StartWatching() {
   if (!FOnChange) return;
   StopWatching();
-  FThread = TShellChangeThread::Create(FOnChange, FOnStatus, FDispatcher);
-  FThread->Configure(FWatchedDir, FActived, FWatchSubTree, FilterMask());
+  FThread = TShellChangeThread::Create(FOnChange, FOnStatus, FOnWarning, FDispatcher);
+  FThread->Configure(FWatchedDir, FActived, FWatchSubTree, FilterMask(), FWatchFirst);
   FThread->Resume();
 }
 

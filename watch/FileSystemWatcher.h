@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "platform/ChangePort.h"
 #include "watch/MainThreadDispatcher.h"
@@ -56,8 +57,9 @@ std::uint32_t FilterMaskOf(TNotifyFilters filters);
 using TFileDealMethod =
     std::function<void(TFileOperation, const std::string& fileName1, const std::string& fileName2)>;
 
-// A notice for the user's status bar: changes lost, watch limit reached,
-// watching in force.
+// A notice for the user's status bar: changes lost, watching in force. A
+// warning (part of the tree cannot be watched) comes the same way through
+// its own event: it stays true until watching ends.
 using TStatusMethod = std::function<void(const std::string& text)>;
 
 // The directory with exactly one trailing separator; empty stays empty (an
@@ -73,6 +75,7 @@ class TShellChangeThread : public std::enable_shared_from_this<TShellChangeThrea
   // Created suspended and without a directory.
   static std::shared_ptr<TShellChangeThread> Create(TFileDealMethod changeEvent,
                                                     TStatusMethod statusEvent,
+                                                    TStatusMethod warningEvent,
                                                     MainThreadDispatcher& dispatcher);
   ~TShellChangeThread();
   TShellChangeThread(const TShellChangeThread&) = delete;
@@ -80,7 +83,8 @@ class TShellChangeThread : public std::enable_shared_from_this<TShellChangeThrea
 
   // Main thread: stores the settings and re-opens the directory with them.
   // Changes during the re-open are not reported.
-  void Configure(const std::string& directory, bool active, bool subTree, std::uint32_t filterMask);
+  void Configure(const std::string& directory, bool active, bool subTree, std::uint32_t filterMask,
+                 std::vector<std::string> firstDirs = {});
 
   // Main thread: starts the worker (once).
   void Resume();
@@ -104,7 +108,7 @@ class TShellChangeThread : public std::enable_shared_from_this<TShellChangeThrea
 
  private:
   TShellChangeThread(TFileDealMethod changeEvent, TStatusMethod statusEvent,
-                     MainThreadDispatcher& dispatcher);
+                     TStatusMethod warningEvent, MainThreadDispatcher& dispatcher);
   void OpenDirectory();
   void Execute(std::stop_token stop);
   void RaiseChange(TFileOperation operation, const std::string& fileName1,
@@ -112,6 +116,7 @@ class TShellChangeThread : public std::enable_shared_from_this<TShellChangeThrea
 
   const TFileDealMethod FChangeEvent;
   const TStatusMethod FStatusEvent;
+  const TStatusMethod FWarningEvent;
   MainThreadDispatcher& FDispatcher;
 
   // Main thread only.
@@ -119,6 +124,7 @@ class TShellChangeThread : public std::enable_shared_from_this<TShellChangeThrea
   std::string FDirectory;
   bool FSubTree = true;
   std::uint32_t FFilterMask = 0;
+  std::vector<std::string> FFirstDirs;
 
   // Shared with the worker; FLock is held only for short sections, never
   // while waiting or handing over.
@@ -157,6 +163,16 @@ class TFileSystemWatcher {
   // Raised on the main thread, like OnChange; set it before activating.
   const TStatusMethod& OnStatus() const { return FOnStatus; }
   void SetOnStatus(TStatusMethod handler) { FOnStatus = std::move(handler); }
+  // Raised on the main thread when a part of the tree cannot be watched
+  // (the system's watch limit): the text stays true until watching ends.
+  const TStatusMethod& OnWarning() const { return FOnWarning; }
+  void SetOnWarning(TStatusMethod handler) { FOnWarning = std::move(handler); }
+
+  // Folders below the watched directory to watch before the rest of it,
+  // each with everything below it (where the system sets watches up one
+  // folder at a time). Takes effect when watching next starts.
+  const std::vector<std::string>& WatchFirst() const { return FWatchFirst; }
+  void SetWatchFirst(std::vector<std::string> folders) { FWatchFirst = std::move(folders); }
 
   std::uint32_t FilterMask() const { return FilterMaskOf(FNotifyFilters); }
 
@@ -177,6 +193,8 @@ class TFileSystemWatcher {
   bool FWatchSubTree = true;
   TNotifyFilters FNotifyFilters{nfFileNameChange, nfDirNameChange};
   TStatusMethod FOnStatus;
+  TStatusMethod FOnWarning;
+  std::vector<std::string> FWatchFirst;
 };
 
 }  // namespace ravo

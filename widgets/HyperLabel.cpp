@@ -88,6 +88,8 @@ void THyperLabel::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) pressed_ = true;
 }
 
+void THyperLabel::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
+
 // A click is a left press and release on the label.
 void THyperLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);

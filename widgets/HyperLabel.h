@@ -55,6 +55,8 @@ class THyperLabel : public QLabel {
   void leaveEvent(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // The second press of a double click is no new press: one click each.
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   // The label's own look while the hover look covers it. Whether font,

@@ -113,7 +113,12 @@ FileInfo FileInfoOf(const struct stat& st) {
 
 FileInfo QueryFile(const std::string& path) {
   struct stat st {};
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+  if (path.empty()) return {};
+  if (::stat(path.c_str(), &st) != 0) {
+    FileInfo info;
+    info.queryFailed = errno != ENOENT && errno != ENOTDIR;
+    return info;
+  }
   return FileInfoOf(st);
 }
 

@@ -131,8 +131,12 @@ FileInfo QueryFile(const std::string& path) {
   if (path.empty()) return {};
   Handle file(OpenForQuery(path));
   if (file.valid()) return FileInfoOf(file.get());
-  if (GetLastError() == ERROR_SHARING_VIOLATION) return FromDirectoryEntry(path);
-  return {};
+  DWORD error = GetLastError();
+  if (error == ERROR_SHARING_VIOLATION) return FromDirectoryEntry(path);
+  FileInfo info;
+  info.queryFailed = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
+                     error != ERROR_INVALID_NAME && error != ERROR_BAD_NETPATH;
+  return info;
 }
 
 std::string CopyFileReplacing(const std::string& source, const std::string& target) {

@@ -78,5 +78,23 @@ TEST_F(CacheEntryDetectTest, ShortBodiesArePaddedWithZerosLikeShortFiles) {
             "");
 }
 
+TEST_F(CacheEntryDetectTest, ShortFirefoxBodiesArePaddedWithZerosNotWithTheirMetadata) {
+  std::string db = dir_ / "ext.dll";
+  test::WriteFile(db, test::Concat({test::Record(".jpg", 0, "\xFF\xD8\xFF", "JPEG"),
+                                    test::Record(".tail", 40, std::string(11, '\0'), "zeros")}));
+  // A Firefox entry's short body is followed by its metadata, whose hash
+  // may read as anything: the body is padded with zeros instead.
+  const std::string firefoxName(40, 'A');
+  std::string shortBody = test::Cache2Entry(std::string(30, 'a'));
+  EXPECT_EQ(DetectFileType(dir_.Write(firefoxName, shortBody), db), ".tail");
+  EXPECT_EQ(DetectFileType(dir_.Write("other.bin", shortBody), db), ".bin");
+  std::string jpegBody = test::Cache2Entry("\xFF\xD8\xFF");
+  EXPECT_EQ(DetectFileType(dir_.Write("0123456789ABCDEF0123456789ABCDEF01234567", jpegBody), db),
+            ".jpg");
+  EXPECT_EQ(DetectFileType(dir_.Write(std::string(40, 'B'), test::Cache2Entry(std::string(60, 'a'))),
+                           db),
+            "");
+}
+
 }  // namespace
 }  // namespace ravo

@@ -183,6 +183,17 @@ TEST_F(CacheEntryTest, SparseEntriesHoldTheBodyWithoutAGapFromItsStart) {
       {"second range's offset negative",
        poke(ordered, secondAt + 8, test::LittleEndianBytes(~0ull - 19, 8)), head},
       {"bytes after the last range", ordered + "junk", kPng},
+      {"empty ranges", SparseCacheEntry({SparseRange(0, ""), SparseRange(0, kPng)}),
+       kPng},
+      // A crafted entry of endless empty ranges costs a bounded amount of
+      // work: what lies beyond the ranges read is taken as absent.
+      {"the body behind more ranges than are read",
+       SparseCacheEntry([&] {
+         std::vector<std::string> ranges(20000, SparseRange(0, ""));
+         ranges.push_back(SparseRange(0, kPng));
+         return ranges;
+       }()),
+       ""},
       {"header and key", start, std::nullopt},
       {"first range cut short", ordered.substr(0, secondAt - 1), std::nullopt},
       {"first range's magic", poke(ordered, start.size() + 7, "X"), std::nullopt},

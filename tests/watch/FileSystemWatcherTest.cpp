@@ -73,9 +73,9 @@ TEST_P(HandleChangesTest, RaisesOneEventPerChangeInBatchOrder) {
       [&](TFileOperation op, const std::string& a, const std::string& b) {
         events.push_back({op, a, b});
       },
-      {}, dispatcher);
+      {}, {}, dispatcher);
   thread->Configure(c.directory, true, true, 3);
-  thread->HandleChanges({c.records, ""});
+  thread->HandleChanges({c.records, "", ""});
   EXPECT_EQ(events, c.expected) << c.what;
 }
 
@@ -98,20 +98,23 @@ INSTANTIATE_TEST_SUITE_P(
                   {{foRemoved, "", ""}}},
         BatchCase{"empty buffer and unknown actions", "/data", {{0, ""}, {9, "z"}}, {}}));
 
-TEST(HandleChangesStateTest, NoEventsWhenInactiveAndNoticesGoToTheStatusHandler) {
+TEST(HandleChangesStateTest, NoEventsWhenInactiveNoticesAndWarningsGoToTheirHandlers) {
   QueueDispatcher dispatcher;
   int changes = 0;
-  std::vector<std::string> notices;
+  std::vector<std::string> notices, warnings;
   auto thread = TShellChangeThread::Create(
       [&](TFileOperation, const std::string&, const std::string&) { ++changes; },
-      [&](const std::string& text) { notices.push_back(text); }, dispatcher);
+      [&](const std::string& text) { notices.push_back(text); },
+      [&](const std::string& text) { warnings.push_back(text); }, dispatcher);
   thread->Configure("/data", false, true, 3);
-  thread->HandleChanges({{{1, "a"}}, "lost"});
+  thread->HandleChanges({{{1, "a"}}, "lost", "limit"});
   EXPECT_EQ(changes, 0);
   EXPECT_TRUE(notices.empty());
+  EXPECT_TRUE(warnings.empty());
   thread->Configure("/data", true, true, 3);
-  thread->HandleChanges({{}, "lost"});
+  thread->HandleChanges({{}, "lost", "limit"});
   EXPECT_EQ(notices, std::vector<std::string>{"lost"});
+  EXPECT_EQ(warnings, std::vector<std::string>{"limit"});
 }
 
 TEST(DirectoryWithSeparatorTest, AddsOneSeparatorAndLeavesEmptyEmpty) {

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -105,6 +108,25 @@ TEST_F(HyperLabelClickTest, NoTargetOpensWithoutALeftClickOnAURL) {
   QTest::mouseRelease(&label_, Qt::LeftButton, {}, QPoint(500, 500));
   EXPECT_EQ(clicks_, 1);
   EXPECT_TRUE(ClickOpens("www.last.example", "http://www.last.example\n"));
+}
+
+// A double click is the first click and a second press that is no new
+// click: the target opens once.
+TEST_F(HyperLabelClickTest, ADoubleClickOpensTheTargetOnce) {
+  label_.SetURL("www.once.example");
+  QPointF at(5, 5);
+  auto send = [&](QEvent::Type type) {
+    QMouseEvent event(type, at, label_.mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&label_, &event);
+  };
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                            QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+    send(type);
+  }
+  EXPECT_EQ(clicks_, 1);
+  EXPECT_TRUE(ClickOpens("www.next.example", "http://www.once.example\nhttp://www.next.example\n"));
 }
 
 // Hovering over a label inside a parent whose font and palette it inherits.
