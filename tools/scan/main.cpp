@@ -10,16 +10,20 @@
 
 #include "app/Categories.h"
 #include "app/SearchRules.h"
+#include "fsutil/velFile.h"
 #include "fsutil/velFindFile.h"
+#include "platform/Drives.h"
 #include "platform/Files.h"
 #include "typedb/DetectFileType.h"
 
 namespace {
 
 constexpr const char* kHelp =
-    "用法：ravo-scan [--disguised] [--categories music,video,flash,pictures] 目录...\n"
+    "用法：ravo-scan [--disguised] [--categories music,video,flash,pictures] [目录...]\n"
+    "      ravo-scan --drives\n"
     "\n"
-    "按全盘搜索的规则遍历每个目录（不进入其他文件系统），列出所选类别的文件：\n"
+    "按全盘搜索的规则遍历每个目录（不进入挂载在其中的其他文件系统），\n"
+    "不给目录时像“全盘搜索”一样按盘符顺序遍历所有固定驱动器。列出所选类别的文件：\n"
     "扩展名在类别列表中的文件按扩展名列出；加 --disguised 时，\n"
     "扩展名不在列表中的文件还按内容（本程序旁边的类型数据库 ext.dll）识别，\n"
     "真实类型在列表中的也列出。\n"
@@ -27,6 +31,8 @@ constexpr const char* kHelp =
     "标准错误的最后一行给出遍历的条目数、列出的文件数和所用秒数。\n"
     "\n"
     "  --disguised          也查找扩展名隐藏的文件\n"
+    "  --drives             列出驱动器表后退出：每个驱动器一行，盘符和冒号、制表符、\n"
+    "                       类型（fixed、removable、remote、cdrom、ram）、制表符、挂载点\n"
     "  --categories 列表    以逗号分隔的类别：music、video、flash、pictures（默认全部）\n"
     "  -h, --help           显示本说明\n"
     "  --                   其后的参数都是目录，即使以 - 开头\n"
@@ -34,6 +40,7 @@ constexpr const char* kHelp =
     "有目录无法遍历或有文件无法识别时以状态 1 退出，参数有误时以状态 2 退出。\n";
 
 struct Options {
+  bool drives = false;
   bool disguised = false;
   ravo::CategorySelection ticked;
   std::vector<std::string> dirs;
@@ -76,6 +83,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     } else if (arg == "-h" || arg == "--help") {
       std::fputs(kHelp, stdout);
       return 0;
+    } else if (arg == "--drives") {
+      options.drives = true;
     } else if (arg == "--disguised") {
       options.disguised = true;
     } else if (arg == "--categories" && i + 1 < argc) {
@@ -87,11 +96,38 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
       return 2;
     }
   }
-  if (options.dirs.empty()) {
-    std::fputs(kHelp, stderr);
-    return 2;
-  }
   return std::nullopt;
+}
+
+const char* DriveTypeName(int type) {
+  switch (type) {
+    case ravo::platform::kDriveFixed:
+      return "fixed";
+    case ravo::platform::kDriveRemovable:
+      return "removable";
+    case ravo::platform::kDriveRemote:
+      return "remote";
+    case ravo::platform::kDriveCdRom:
+      return "cdrom";
+    case ravo::platform::kDriveRamDisk:
+      return "ram";
+    default:
+      return "unknown";
+  }
+}
+
+void PrintDrives() {
+  for (const ravo::platform::Drive& drive : ravo::platform::CurrentDrives()) {
+    std::printf("%c:\t%s\t%s\n", drive.letter, DriveTypeName(drive.type), drive.root.c_str());
+  }
+}
+
+// The directories to walk: those given, else the fixed drives in order.
+std::vector<std::string> DirectoriesToWalk(const Options& options) {
+  if (!options.dirs.empty()) return options.dirs;
+  std::vector<std::string> roots;
+  for (char letter : ravo::GetFixedDrives()) roots.push_back(ravo::platform::DriveRoot(letter));
+  return roots;
 }
 
 void PrintListed(const std::string& path, const std::string& type) {
@@ -151,13 +187,17 @@ class Scan {
 int main(int argc, char** argv) {
   Options options;
   if (std::optional<int> status = ParseArguments(argc, argv, options)) return *status;
+  if (options.drives) {
+    PrintDrives();
+    return 0;
+  }
 
   static char outBuffer[1 << 20];
   std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
   int status = 0;
   auto started = std::chrono::steady_clock::now();
   Scan scan(options);
-  for (const std::string& dir : options.dirs) {
+  for (const std::string& dir : DirectoriesToWalk(options)) {
     if (!ravo::platform::QueryFile(dir).isDirectory) {
       std::fprintf(stderr, "ravo-scan：“%s”不是可遍历的目录\n", dir.c_str());
       status = 1;

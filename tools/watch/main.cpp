@@ -10,18 +10,22 @@
 #include <string_view>
 #include <vector>
 
+#include "app/BrowsingFolders.h"
 #include "app/CaptureList.h"
 #include "app/CaptureMonitor.h"
 #include "app/StringGrid.h"
+#include "platform/Drives.h"
 #include "watch/FileSystemWatcher.h"
 #include "watch/QueueDispatcher.h"
 
 namespace {
 
 constexpr const char* kHelp =
-    "用法：ravo-watch [--capture] 目录...\n"
+    "用法：ravo-watch [--capture] [目录...]\n"
     "\n"
-    "监视每个目录及其全部子目录中文件和目录名称的变化，直到收到 SIGINT 或 SIGTERM。\n"
+    "监视每个目录及其全部子目录中文件和目录名称的变化，直到收到 SIGINT 或 SIGTERM；\n"
+    "不给目录时像“开始监视”一样监视 C: 到 G: 的根目录。浏览器缓存、下载等\n"
+    "用户文件夹最先监视；达到系统的监视数量上限时在标准错误上说明。\n"
     "不带 --capture 时每个变化输出一行：操作（added、removed、modified、renamed）、\n"
     "制表符、路径、制表符、改名后的新路径（其余操作为空）。\n"
     "带 --capture 时按监视规则（四类资源全部勾选）判断，每捕获一个文件输出一行：\n"
@@ -83,13 +87,15 @@ int main(int argc, char** argv) {
     }
     if (arg == "--capture") {
       capture = true;
+    } else if (arg.starts_with('-')) {
+      std::fprintf(stderr, "ravo-watch：无法识别的参数“%s”\n%s", argv[i], kHelp);
+      return 2;
     } else {
       dirs.emplace_back(arg);
     }
   }
   if (dirs.empty()) {
-    std::fputs(kHelp, stderr);
-    return 2;
+    for (char letter = 'C'; letter <= 'G'; ++letter) dirs.push_back(ravo::platform::DriveRoot(letter));
   }
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
@@ -115,6 +121,8 @@ int main(int argc, char** argv) {
     };
   }
 
+  const std::vector<std::string> first =
+      ravo::BrowsingFolders(ravo::CurrentUserEnvironment(), std::string());
   std::vector<std::unique_ptr<ravo::TFileSystemWatcher>> watchers;
   for (const std::string& dir : dirs) {
     auto watcher = std::make_unique<ravo::TFileSystemWatcher>(dispatcher);
@@ -122,6 +130,8 @@ int main(int argc, char** argv) {
     watcher->SetWatchSubTree(true);
     watcher->SetNotifyFilters({ravo::nfFileNameChange, ravo::nfDirNameChange});
     watcher->SetOnStatus(PrintStatus);
+    watcher->SetOnWarning(PrintStatus);
+    watcher->SetWatchFirst(first);
     watcher->SetOnChange(onChange);
     watcher->SetActived(true);
     watchers.push_back(std::move(watcher));
