@@ -79,6 +79,7 @@ class MountBoundaryTest : public testing::Test {
     test::WriteFile(d / "root/data/sub/in-subvolume.jpg", "j");
     test::WriteFile(d / "root/inner/other-filesystem.jpg", "j");
     test::WriteFile(d / "home/ann/Downloads/film.mp4", "m");
+    platform::WaitUntilFileClockPasses(d / "home/ann/Downloads/film.mp4");
   }
 
   static void TearDownTestSuite() {

@@ -278,16 +278,7 @@ TEST_F(ChangeDirectoryTest, FilesWrittenDuringTheFirstWalkAreReportedOnceEach) {
   for (int d = 0; d < 40; ++d) fs::create_directories(root / ("d" + std::to_string(d) + "/deep"));
   test::WriteFile(root / "d39/deep/old.jpg", "o");
   test::WriteFile(root / "d0/old.jpg", "o");
-  // Files made before watching begins must carry an earlier time than the
-  // start: wait for the file clock to move on.
-  struct stat st {};
-  ASSERT_EQ(::stat((root / "d39/deep/old.jpg").c_str(), &st), 0);
-  ASSERT_TRUE(test::WaitFor([&] {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    return now.tv_sec > st.st_ctim.tv_sec ||
-           (now.tv_sec == st.st_ctim.tv_sec && now.tv_nsec > st.st_ctim.tv_nsec);
-  }));
+  ASSERT_TRUE(WaitUntilFileClockPasses(root / "d0/old.jpg"));
 
   // The walk is held at the first folder it watches below the root, until
   // the files have been written.
