@@ -118,8 +118,8 @@ TEST_F(RavoWatchToolTest, CaptureModePrintsTheRealTypeOfEachCapturedFileAndEndsO
   EXPECT_EQ(tool.Stop(SIGINT), 0);
 }
 
-TEST_F(RavoWatchToolTest, WithoutADirectoryItSaysHowToUseIt) {
-  Tool tool({});
+TEST_F(RavoWatchToolTest, AnUnknownOptionGetsTheUsage) {
+  Tool tool({"--bogus"});
   EXPECT_TRUE(tool.WaitForStatus("用法"));
   EXPECT_EQ(tool.Stop(0), 2);
 }
