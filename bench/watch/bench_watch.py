@@ -8,6 +8,16 @@
   bench_watch.py setup [--bin BUILD/bin]   time until watching a tree of 30,000
                                            directories is in force, against
                                            inotifywait -r -m on the same tree
+  bench_watch.py firstwalk [--bin ...]     a tree of 100,000 directories: a JPEG
+                                           written into the folder walked last,
+                                           0.2 s after ravo-watch --capture
+                                           started (the set-up still running),
+                                           must be captured once
+  bench_watch.py stop [--bin ...]          a tree of 100,000 directories: how
+                                           long ravo-watch takes to end on
+                                           SIGTERM once watching is in force,
+                                           and in the middle of the set-up
+                                           (also with a cold cache, as root)
 
 Prints the figures; exits non-zero when a capture is missing or doubled.
 """
@@ -182,12 +192,78 @@ def setup(bin_dir):
         shutil.rmtree(root, ignore_errors=True)
 
 
+def drop_caches():
+    """Empties the page cache (root only); False where the kernel refuses."""
+    try:
+        os.sync()
+        with open("/proc/sys/vm/drop_caches", "w") as f:
+            f.write("3\n")
+        return True
+    except OSError:
+        return False
+
+
+def timed_stop(watcher):
+    t0 = time.monotonic()
+    status = watcher.stop()
+    return time.monotonic() - t0, status
+
+
+def firstwalk(bin_dir):
+    root = tempfile.mkdtemp(prefix="ravo-firstwalk-")
+    try:
+        deepest = make_tree(root, 100000)
+        watcher = Watcher([os.path.join(bin_dir, "ravo-watch"), "--capture", root], "已开始监视")
+        time.sleep(0.2)  # the write must land while the set-up runs: that is the point
+        probe = os.path.join(deepest, "early.dat")
+        write_file(probe, JPEG_HEAD)
+        written = time.monotonic() - watcher.started
+        took = watcher.wait_ready()
+        watcher.wait(lambda: any(probe in text for _, text in watcher.lines), 30)
+        watcher.wait(lambda: len(watcher.lines) > 1, 1)
+        with watcher.cond:
+            hits = sum(1 for _, text in watcher.lines if text.endswith(probe))
+        print("firstwalk: 100,000 directories; file written %.2f s after the start, "
+              "watching in force after %.2f s; captured %d time(s)" % (written, took, hits))
+        watcher.stop()
+        return 0 if hits == 1 and written < took else 1
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
+def stop(bin_dir):
+    root = tempfile.mkdtemp(prefix="ravo-stop-")
+    try:
+        make_tree(root, 100000)
+        argv = [os.path.join(bin_dir, "ravo-watch"), root]
+        watcher = Watcher(argv, "已开始监视")
+        took = watcher.wait_ready()
+        seconds, status = timed_stop(watcher)
+        print("stop: 100,000 directories watched (in force after %.2f s): ended %.3f s after "
+              "SIGTERM (status %s)" % (took, seconds, status))
+        watcher = Watcher(argv, "已开始监视")
+        time.sleep(took / 3)
+        seconds, status = timed_stop(watcher)
+        print("stop: in the middle of the set-up, warm cache: ended %.3f s after SIGTERM" % seconds)
+        if drop_caches():
+            watcher = Watcher(argv, "已开始监视")
+            time.sleep(0.5)
+            seconds, status = timed_stop(watcher)
+            print("stop: in the middle of the set-up, cold cache: ended %.3f s after SIGTERM"
+                  % seconds)
+        else:
+            print("stop: cold cache skipped (cannot drop the page cache)")
+        return 0
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawTextHelpFormatter)
-    parser.add_argument("what", choices=["burst", "setup"])
+    parser.add_argument("what", choices=["burst", "setup", "firstwalk", "stop"])
     parser.add_argument("--bin", default=os.path.join(os.path.dirname(__file__), "../../build/bin"))
     args = parser.parse_args()
-    return burst(args.bin) if args.what == "burst" else setup(args.bin)
+    return {"burst": burst, "setup": setup, "firstwalk": firstwalk, "stop": stop}[args.what](args.bin)
 
 
 if __name__ == "__main__":
