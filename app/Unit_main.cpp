@@ -454,6 +454,9 @@ void TForm_main::SetStatusText(const std::string& text) { statusPanel_->setText(
 
 std::string TForm_main::StatusText() const { return Bytes(statusPanel_->text()); }
 
+// The widest the watchers' warnings are shown, in pixels.
+constexpr int kWarningPanelWidth = 800;
+
 void TForm_main::SetWarning(std::size_t watcher, const std::string& text) {
   warnings_[watcher] = text;
   std::string shown;
@@ -462,11 +465,15 @@ void TForm_main::SetWarning(std::size_t watcher, const std::string& text) {
     if (!shown.empty()) shown += "；";
     shown += w;
   }
-  warningPanel_->setText(Text(shown));
-  warningPanel_->setToolTip(Text(shown));
+  // Long texts are shortened in the middle to leave room for the status
+  // text; the whole text is the panel's tool tip.
+  QString full = Text(shown);
+  warningPanel_->setText(
+      warningPanel_->fontMetrics().elidedText(full, Qt::ElideMiddle, kWarningPanelWidth));
+  warningPanel_->setToolTip(full);
   warningPanel_->setVisible(!shown.empty());
 }
 
-std::string TForm_main::WarningText() const { return Bytes(warningPanel_->text()); }
+std::string TForm_main::WarningText() const { return Bytes(warningPanel_->toolTip()); }
 
 }  // namespace ravo

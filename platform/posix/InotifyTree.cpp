@@ -160,10 +160,10 @@ void InotifyTree::LimitReached() { limitHit_ = true; }
 void InotifyTree::WarnOfLimit(std::vector<QueuedChange>& out) {
   if (!limitHit_) return;
   limitWarned_ = true;
-  std::string text = "已达到系统允许的目录监视数量上限：" + root_ + " 下共 " +
-                     std::to_string(std::max(dirsSeen_, paths_.size())) + " 个目录，只监视了 " +
+  std::string text = "监视数量已达系统上限：" + root_ + " 下 " +
+                     std::to_string(std::max(dirsSeen_, paths_.size())) + " 个目录只监视了 " +
                      std::to_string(paths_.size()) +
-                     " 个。可用 sudo sysctl fs.inotify.max_user_watches=1048576 提高上限";
+                     " 个，可用 sysctl fs.inotify.max_user_watches 提高上限";
   out.push_back({QueuedChange::kWarning, {}, std::move(text)});
 }
 

@@ -238,7 +238,7 @@ TEST_F(ChangeDirectoryTest, TheWatchLimitWatchesWhatFitsAndKeepsSayingSo) {
   ASSERT_TRUE(dir_);
   collector_ = std::make_unique<ChangeCollector>(*dir_);
   ASSERT_TRUE(test::WaitFor([&] { return collector_->SawWarning("上限"); }));
-  EXPECT_TRUE(collector_->SawWarning("共 6 个目录，只监视了 3 个"));
+  EXPECT_TRUE(collector_->SawWarning("下 6 个目录只监视了 3 个"));
   EXPECT_TRUE(collector_->SawWarning("sysctl fs.inotify.max_user_watches"));
   test::WriteFile(root / "top.txt", "");
   EXPECT_TRUE(test::WaitFor([&] { return collector_->Saw({kChangeAdded, "top.txt"}); }));
