@@ -133,18 +133,17 @@ std::optional<Subdirectory> InotifyTree::LookAt(const std::string& rel) const {
   return CheckSubdirectory(AT_FDCWD, FullPath(rel), rootDevice_);
 }
 
-bool InotifyTree::AddWatch(const std::string& rel, std::vector<QueuedChange>& out) {
-  (void)out;
+bool InotifyTree::AddWatch(const std::string& rel) {
   if (limitHit_) return false;
   std::string path = FullPath(rel);
   std::uint32_t flags = eventMask_ | (rel.empty() ? 0 : IN_DONT_FOLLOW);
   if (watchLimit_ != 0 && paths_.size() >= watchLimit_) {
-    LimitReached();
+    limitHit_ = true;
     return false;
   }
   int wd = ::inotify_add_watch(fd_, path.c_str(), flags);
   if (wd < 0) {
-    if (errno == ENOSPC) LimitReached();
+    limitHit_ = errno == ENOSPC;
     return false;
   }
   // A directory seen before under another path (a bind mount) is not
@@ -153,13 +152,10 @@ bool InotifyTree::AddWatch(const std::string& rel, std::vector<QueuedChange>& ou
   return inserted || it->second == rel;
 }
 
-void InotifyTree::LimitReached() { limitHit_ = true; }
-
 // Said once the set-up knows how many folders there are, and kept on the
 // user's screen: what is not watched stays unwatched.
 void InotifyTree::WarnOfLimit(std::vector<QueuedChange>& out) {
   if (!limitHit_) return;
-  limitWarned_ = true;
   std::string text = "监视数量已达系统上限：" + root_ + " 下 " +
                      std::to_string(std::max(dirsSeen_, paths_.size())) + " 个目录只监视了 " +
                      std::to_string(paths_.size()) +
@@ -178,12 +174,12 @@ std::optional<std::string> InotifyTree::RelativeToRoot(const std::string& path) 
 // Watches the folders from the root down to `rel` (without listing them:
 // the breadth-first walk does that later). False when one of them is no
 // folder the tree takes in (a mount point, a link, missing).
-bool InotifyTree::WatchDownTo(const std::string& rel, std::vector<QueuedChange>& out) {
+bool InotifyTree::WatchDownTo(const std::string& rel) {
   std::size_t at = 0;
   for (;;) {
     std::size_t slash = rel.find('/', at);
     std::string part = rel.substr(0, slash);
-    if (!LookAt(part) || (!AddWatch(part, out) && !limitHit_)) return false;
+    if (!LookAt(part) || (!AddWatch(part) && !limitHit_)) return false;
     if (slash == std::string::npos) return true;
     at = slash + 1;
   }
@@ -204,7 +200,7 @@ void InotifyTree::WatchAll(const Between& between, std::vector<QueuedChange>& ou
         std::optional<std::string> rel = RelativeToRoot(first);
         if (!going || !rel || rel->empty() || walked_.count(*rel) != 0) continue;
         std::optional<Subdirectory> info = LookAt(*rel);
-        if (!info || !WatchDownTo(*rel, out)) continue;
+        if (!info || !WatchDownTo(*rel)) continue;
         going = WalkFrom({*rel, *info}, between, out);
         walked_.insert(*rel);
       }
@@ -243,7 +239,7 @@ bool InotifyTree::WalkFrom(Pending start, const Between& between, std::vector<Qu
 void InotifyTree::Visit(const Pending& dir, std::deque<Pending>& queue,
                         std::vector<QueuedChange>& out) {
   ++dirsSeen_;
-  bool watched = AddWatch(dir.rel, out);
+  bool watched = AddWatch(dir.rel);
   if (!watched && !limitHit_) return;
   if (watched && onWatched_) onWatched_(dir.rel);
   bool changed = false;
@@ -377,7 +373,7 @@ void InotifyTree::WatchAndScan(const std::string& rel, std::vector<QueuedChange>
   while (!stack.empty()) {
     std::string dir = std::move(stack.back());
     stack.pop_back();
-    if (!LookAt(dir) || !AddWatch(dir, out)) continue;
+    if (!LookAt(dir) || !AddWatch(dir)) continue;
     ForEachEntry(dir, [&](int, const std::string& name, bool isDir) {
       std::string child = Child(dir, name);
       RememberScanned(child);

@@ -83,13 +83,14 @@ class InotifyTree {
   void Added(const std::string& rel, bool isDir, std::vector<QueuedChange>& out);
   void Renamed(const PendingMove& from, const std::string& to, std::vector<QueuedChange>& out);
   void WatchAndScan(const std::string& rel, std::vector<QueuedChange>& out);
-  bool AddWatch(const std::string& rel, std::vector<QueuedChange>& out);
+  // False when the directory is not watched (the limit is reached, it is
+  // gone, or it is watched already under another path).
+  bool AddWatch(const std::string& rel);
   std::optional<Subdirectory> LookAt(const std::string& rel) const;
   std::optional<std::string> RelativeToRoot(const std::string& path) const;
-  bool WatchDownTo(const std::string& rel, std::vector<QueuedChange>& out);
+  bool WatchDownTo(const std::string& rel);
   bool WalkFrom(Pending start, const Between& between, std::vector<QueuedChange>& out);
   void Visit(const Pending& dir, std::deque<Pending>& queue, std::vector<QueuedChange>& out);
-  void LimitReached();
   void WarnOfLimit(std::vector<QueuedChange>& out);
   void Unwatch(const std::string& rel);
   void MoveWatches(const std::string& from, const std::string& to);
@@ -134,8 +135,7 @@ class InotifyTree {
   std::size_t dirsSeen_ = 0;
 
   bool needsRewatch_ = false;
-  bool limitHit_ = false;  // during the current WatchAll
-  bool limitWarned_ = false;
+  bool limitHit_ = false;  // the system's or the options' limit of watches, in this WatchAll
   std::vector<char> buffer_;
 };
 

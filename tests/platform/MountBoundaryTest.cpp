@@ -21,6 +21,7 @@
 #include "platform/Process.h"
 #include "tests/support/TestSupport.h"
 #include "tests/watch/ChangeCollector.h"
+#include "tests/watch/FileClock.h"
 
 namespace ravo {
 namespace {

@@ -16,6 +16,7 @@
 #include "platform/ChangePort.h"
 #include "tests/support/TestSupport.h"
 #include "tests/watch/ChangeCollector.h"
+#include "tests/watch/FileClock.h"
 #include "tests/watch/ChangeRecordPrinter.h"
 
 namespace ravo::platform {
