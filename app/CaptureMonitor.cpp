@@ -34,10 +34,13 @@ bool CaptureMonitor::Wanted(const std::string& type) const {
   return BelongsToTicked(type, ticked_());
 }
 
-void CaptureMonitor::Capture(const std::string& path, const std::string& type) {
+// A file captured before its head was written was captured by its name:
+// it is looked at again as it grows.
+void CaptureMonitor::Capture(const std::string& path, const Look& look) {
   waiting_.erase(path);
-  list_.AddCapturedRow(path, type);
-  if (onCaptured_) onCaptured_(path, type);
+  list_.AddCapturedRow(path, look.type);
+  if (onCaptured_) onCaptured_(path, look.type);
+  WaitIfShort(path, look, true);
 }
 
 // The file's state is taken before it is identified: a change after that
@@ -51,7 +54,7 @@ CaptureMonitor::Look CaptureMonitor::LookAt(const std::string& path) {
 // short to tell, waits for it to grow.
 void CaptureMonitor::Consider(const std::string& path, const Look& look) {
   if (Wanted(look.type)) {
-    Capture(path, look.type);
+    Capture(path, look);
   } else {
     WaitIfShort(path, look);
   }
@@ -64,10 +67,10 @@ bool CaptureMonitor::StillBeingWritten(const std::string& path, const Look& look
   return look.before.size < kHeaderSize || (look.type.empty() && IsIncompleteCacheEntry(path));
 }
 
-void CaptureMonitor::WaitIfShort(const std::string& path, const Look& look) {
+void CaptureMonitor::WaitIfShort(const std::string& path, const Look& look, bool listed) {
   const platform::FileInfo& info = look.before;
   if (info.exists && !info.isDirectory && StillBeingWritten(path, look)) {
-    waiting_[path] = {clock_() + kRecheckPeriod, info.size, info.writeTimeNs};
+    waiting_[path] = {clock_() + kRecheckPeriod, info.size, info.writeTimeNs, listed};
   }
 }
 
@@ -109,6 +112,7 @@ void CaptureMonitor::Renamed(const std::string& oldPath, const std::string& newP
   } else if (Wanted(look.type)) {
     list_.ReplaceRow(row, newPath, look.type);
     if (onCaptured_) onCaptured_(newPath, look.type);
+    WaitIfShort(newPath, look, true);
   } else {
     list_.RemoveRow(row);
     WaitIfShort(newPath, look);
@@ -150,11 +154,27 @@ bool CaptureMonitor::Recheck(const std::string& path, Waiting& waiting, Clock::t
   waiting.size = info.size;
   waiting.writeTimeNs = info.writeTimeNs;
   Look look{info, identify_(path)};
-  if (Wanted(look.type)) {
-    Capture(path, look.type);
-    return false;
+  if (waiting.listed) {
+    RetypeRow(path, waiting, look);
+  } else if (Wanted(look.type)) {
+    Capture(path, look);
+    return waiting_.count(path) != 0;
   }
   return StillBeingWritten(path, look);
+}
+
+// The row of a file captured by its name shows the type of its content; it
+// goes when that type is not wanted (the file may still become one that is).
+void CaptureMonitor::RetypeRow(const std::string& path, Waiting& waiting, const Look& look) {
+  int row = list_.RowOfPath(path);
+  waiting.listed = row != 0 && Wanted(look.type);
+  if (row == 0) return;
+  if (!waiting.listed) {
+    list_.RemoveRow(row);
+  } else if (list_.Grid().Cell(CaptureList::kTypeCol, row) != look.type) {
+    list_.ReplaceRow(row, path, look.type);
+    if (onCaptured_) onCaptured_(path, look.type);
+  }
 }
 
 }  // namespace ravo

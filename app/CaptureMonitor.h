@@ -4,7 +4,8 @@
 // to a ticked category is captured. A renamed file is followed to its new
 // name; a removed file is not listed; a file reported while still shorter
 // than the identification header, or a browser's cache entry not yet
-// complete, is looked at again as it grows; an
+// complete, is looked at again as it grows (one captured by its name then
+// shows the type of its content, or goes when that type is not wanted); an
 // identification error drops the one report and is told, not thrown.
 #pragma once
 
@@ -69,6 +70,9 @@ class CaptureMonitor {
     Clock::time_point until;
     std::uint64_t size;
     std::int64_t writeTimeNs;
+    // Captured already by the type its name gave: its row follows the type
+    // of its content once the head is there.
+    bool listed = false;
   };
 
   struct Look {
@@ -77,15 +81,17 @@ class CaptureMonitor {
   };
 
   bool Wanted(const std::string& type) const;
-  void Capture(const std::string& path, const std::string& type);
+  void Capture(const std::string& path, const Look& look);
   Look LookAt(const std::string& path);
   void Consider(const std::string& path, const Look& look);
   static bool StillBeingWritten(const std::string& path, const Look& look);
-  void WaitIfShort(const std::string& path, const Look& look);
+  // Waits for a file too short to tell; `listed` when it has a row already.
+  void WaitIfShort(const std::string& path, const Look& look, bool listed = false);
   void Renamed(const std::string& oldPath, const std::string& newPath);
   void MoveWaiting(const std::string& oldFolder, const std::string& newFolder);
   // False when the file is gone, too old to wait for, or told apart.
   bool Recheck(const std::string& path, Waiting& waiting, Clock::time_point now);
+  void RetypeRow(const std::string& path, Waiting& waiting, const Look& look);
 
   CaptureList& list_;
   TickedFn ticked_;

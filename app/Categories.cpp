@@ -12,7 +12,8 @@ bool BelongsToTicked(std::string_view type, const CategorySelection& ticked) {
   return (ticked.music && BelongsTo(type, kMusicExts)) ||
          (ticked.video && BelongsTo(type, kVideoExts)) ||
          (ticked.flash && BelongsTo(type, kFlashExts)) ||
-         (ticked.pictures && BelongsTo(type, kPictureExts));
+         (ticked.pictures && BelongsTo(type, kPictureExts)) ||
+         (ticked.modern && BelongsTo(type, kModernExts));
 }
 
 std::string JoinTickedLists(const CategorySelection& ticked) {
@@ -21,6 +22,7 @@ std::string JoinTickedLists(const CategorySelection& ticked) {
   if (ticked.video) list += kVideoExts;
   if (ticked.flash) list += kFlashExts;
   if (ticked.pictures) list += kPictureExts;
+  if (ticked.modern) list += kModernExts;
   return list;
 }
 

@@ -1,5 +1,6 @@
-// The four capture categories, their extension lists and the membership test
-// that monitoring and the full-disk search share.
+// The capture categories, their extension lists and the membership test
+// that monitoring and the full-disk search share: the four of old, and the
+// formats of today's web after them.
 #pragma once
 
 #include <string>
@@ -14,13 +15,18 @@ inline constexpr std::string_view kVideoExts =
     ".avi;.mp4,.f4v,.flv;.wmv;.mov,.asf,.3gp,.mpg;.vob;.rm;.mov;.mpe";
 inline constexpr std::string_view kFlashExts = ".swf";
 inline constexpr std::string_view kPictureExts = ".jpg;.jpeg;.bmp;.png;.gif;.psd;.svg";
+// Today's web: WebP, AVIF and HEIF pictures, WebM and Matroska video, Ogg,
+// Opus, FLAC and AAC audio, MP4 audio and video under their own names.
+inline constexpr std::string_view kModernExts =
+    ".webp;.avif;.heic;.heif;.webm;.mkv;.ogg;.oga;.opus;.flac;.m4a;.m4v;.aac";
 
-// Which of the four check boxes are ticked.
+// Which of the check boxes are ticked.
 struct CategorySelection {
   bool music = true;
   bool video = true;
   bool flash = true;
   bool pictures = true;
+  bool modern = true;
 };
 
 // A type belongs to a list when its lower-cased text occurs in the list as a

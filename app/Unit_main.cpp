@@ -186,6 +186,7 @@ void TForm_main::BuildCapturePage() {
   CheckBox2 = MakeCheckBox(page, "监视频资源", 276);
   CheckBox3 = MakeCheckBox(page, "监视动画资源", 464);
   CheckBox4 = MakeCheckBox(page, "监视图片资源", 652);
+  CheckBox5 = MakeCheckBox(page, "监视新格式资源", 840);
   Button4 = MakeButton(page, "全盘搜索", {127, 365, 133, 57});
   Button1 = MakeButton(page, "开始监视", {327, 365, 133, 57});
   Button2 = MakeButton(page, "另存为", {528, 365, 133, 57});
@@ -218,7 +219,8 @@ void TForm_main::BuildCapturePage() {
   QWidget::setTabOrder(CheckBox1, CheckBox2);
   QWidget::setTabOrder(CheckBox2, CheckBox3);
   QWidget::setTabOrder(CheckBox3, CheckBox4);
-  QWidget::setTabOrder(CheckBox4, Button1);
+  QWidget::setTabOrder(CheckBox4, CheckBox5);
+  QWidget::setTabOrder(CheckBox5, Button1);
   QWidget::setTabOrder(Button1, Button2);
   QWidget::setTabOrder(Button2, Button4);
   RzPageControl1->addWidget(page);
@@ -359,7 +361,7 @@ void TForm_main::AdvStringGrid1DblClick() {
 
 CategorySelection TForm_main::Ticked() const {
   return {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked(),
-          CheckBox4->isChecked()};
+          CheckBox4->isChecked(), CheckBox5->isChecked()};
 }
 
 void TForm_main::Button1Click() {

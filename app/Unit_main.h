@@ -92,6 +92,7 @@ class TForm_main : public QWidget {
   QCheckBox* CheckBox2;
   QCheckBox* CheckBox3;
   QCheckBox* CheckBox4;
+  QCheckBox* CheckBox5;
   QPushButton* Button1;
   QPushButton* Button2;
   QPushButton* Button4;

@@ -27,12 +27,16 @@ const std::string kText(60, 't');
 
 class CaptureMonitorTest : public testing::Test {
  protected:
-  // Identifies as the database would here: a JPEG head is ".jpg", anything
-  // else goes by the name.
+  // Identifies as the database would here: a JPEG head is ".jpg", a WebP
+  // head ".webp", a PDF ".pdf", anything else goes by the name.
   std::string Identify(const std::string& path) {
     ++identified;
     if (failing.count(path)) throw TypeDbIoError("类型数据库无法读取");
-    std::string type = test::ReadFile(path).starts_with("\xFF\xD8\xFF") ? ".jpg" : ExtOf(path);
+    std::string head = test::ReadFile(path);
+    std::string type = head.starts_with("\xFF\xD8\xFF")        ? ".jpg"
+                       : head.starts_with("RIFF....WEBP")       ? ".webp"
+                       : head.starts_with("%PDF")               ? ".pdf"
+                                                                : ExtOf(path);
     if (afterIdentify) std::exchange(afterIdentify, nullptr)();
     return type;
   }
@@ -90,9 +94,9 @@ TEST_P(ReportTest, AReportedFileIsListedWhenItsRealTypeIsTicked) {
 }
 
 constexpr CategorySelection kAll{};
-constexpr CategorySelection kNone{false, false, false, false};
-constexpr CategorySelection kVideoOnly{false, true, false, false};
-constexpr CategorySelection kPicturesOnly{false, false, false, true};
+constexpr CategorySelection kNone{false, false, false, false, false};
+constexpr CategorySelection kVideoOnly{false, true, false, false, false};
+constexpr CategorySelection kPicturesOnly{false, false, false, true, false};
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReportTest,
@@ -179,6 +183,24 @@ TEST_F(CaptureMonitorTest, AFileReportedEmptyIsCapturedOnceItsHeadArrives) {
   test::WriteFile(dir / "photo.dat", JpegHead() + "more");
   monitor.Tick();
   EXPECT_EQ(Rows(), (std::vector<Row>{{"photo.dat", ".jpg"}}));
+  EXPECT_EQ(monitor.WaitingCount(), 0u);
+}
+
+// A file created empty and then written (a copy, a download) is first known
+// by its name only: its row then follows what its head says it is.
+TEST_F(CaptureMonitorTest, AFileCapturedByItsNameShowsTheTypeOfItsContentOnceWritten) {
+  test::WriteFile(dir / "photo.jpg", "");
+  test::WriteFile(dir / "fake.jpg", "");
+  test::WriteFile(dir / "real.jpg", "");
+  for (const char* name : {"photo.jpg", "fake.jpg", "real.jpg"}) Report(foAdded, name);
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"photo.jpg", ".jpg"}, {"fake.jpg", ".jpg"},
+                                      {"real.jpg", ".jpg"}}));
+  test::WriteFile(dir / "photo.jpg", "RIFF....WEBP" + kText);  // a WebP by its head
+  test::WriteFile(dir / "fake.jpg", "%PDF-1.7" + kText);       // no wanted type
+  test::WriteFile(dir / "real.jpg", JpegHead());
+  monitor.Tick();
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"photo.jpg", ".webp"}, {"real.jpg", ".jpg"}}));
+  EXPECT_TRUE(list.CellColour(CaptureList::kTypeCol, 1).has_value());  // the name hides it
   EXPECT_EQ(monitor.WaitingCount(), 0u);
 }
 

@@ -86,7 +86,7 @@ TEST_F(FullDiskSearchTest, ListsByExtensionAndDisguisedFilesOnlyWhenAsked) {
                             {d + "/anim.swf", ".swf"}};
   Rows withDisguised = byExtension;
   withDisguised.emplace(c + "/photo.dat", ".jpg");
-  CategorySelection picturesOnly{false, false, false, true};
+  CategorySelection picturesOnly{false, false, false, true, false};
   struct Case {
     CategorySelection ticked;
     bool disguised;

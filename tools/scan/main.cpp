@@ -19,7 +19,7 @@
 namespace {
 
 constexpr const char* kHelp =
-    "用法：ravo-scan [--disguised] [--categories music,video,flash,pictures] [目录...]\n"
+    "用法：ravo-scan [--disguised] [--categories music,video,flash,pictures,modern] [目录...]\n"
     "      ravo-scan --drives\n"
     "\n"
     "按全盘搜索的规则遍历每个目录（不进入挂载在其中的其他文件系统），\n"
@@ -33,7 +33,8 @@ constexpr const char* kHelp =
     "  --disguised          也查找扩展名隐藏的文件\n"
     "  --drives             列出驱动器表后退出：每个驱动器一行，盘符和冒号、制表符、\n"
     "                       类型（fixed、removable、remote、cdrom、ram）、制表符、挂载点\n"
-    "  --categories 列表    以逗号分隔的类别：music、video、flash、pictures（默认全部）\n"
+    "  --categories 列表    以逗号分隔的类别：music、video、flash、pictures、\n"
+    "                       modern（新格式：WebP、AVIF、WebM、Ogg、FLAC 等；默认全部）\n"
     "  -h, --help           显示本说明\n"
     "  --                   其后的参数都是目录，即使以 - 开头\n"
     "\n"
@@ -49,7 +50,7 @@ struct Options {
 // Ticks the categories named in a comma-separated list; false for an
 // unknown name.
 bool ParseCategories(std::string_view names, ravo::CategorySelection& ticked) {
-  ticked = {false, false, false, false};
+  ticked = {false, false, false, false, false};
   while (!names.empty()) {
     std::size_t comma = names.find(',');
     std::string_view name = names.substr(0, comma);
@@ -62,6 +63,8 @@ bool ParseCategories(std::string_view names, ravo::CategorySelection& ticked) {
       ticked.flash = true;
     } else if (name == "pictures") {
       ticked.pictures = true;
+    } else if (name == "modern") {
+      ticked.modern = true;
     } else {
       std::fprintf(stderr, "ravo-scan：未知的类别“%.*s”\n", static_cast<int>(name.size()),
                    name.data());
