@@ -4,6 +4,7 @@
 #include "app/Categories.h"
 #include "fsutil/PathText.h"
 #include "tests/support/TestSupport.h"
+#include "tests/typedb/CacheEntryWriter.h"
 #include "typedb/DetectFileType.h"
 #include "typedb/velScanext.h"
 
@@ -16,7 +17,8 @@ std::string Sample(const std::string& name) {
 
 TEST(ShippedDatabaseTest, EveryCategoryExtensionHasARecord) {
   std::string lists = std::string(kMusicExts) + ";" + std::string(kVideoExts) + ";" +
-                      std::string(kFlashExts) + ";" + std::string(kPictureExts);
+                      std::string(kFlashExts) + ";" + std::string(kPictureExts) + ";" +
+                      std::string(kModernExts);
   std::size_t start = 0;
   while (start < lists.size()) {
     std::size_t end = lists.find_first_of(";,", start);
@@ -63,6 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SampleCase{"other.webm", ".webm"}, SampleCase{"other.mkv", ".mkv"},
                       SampleCase{"other.m4a", ".m4a"}, SampleCase{"other.webp", ".webp"},
                       SampleCase{"other.tif", ".tif"}, SampleCase{"document.pdf", ".pdf"},
+                      SampleCase{"modern.avif", ".avif"}, SampleCase{"modern.heic", ".heic"},
+                      SampleCase{"modern.opus", ".opus"}, SampleCase{"modern.oga", ".oga"},
+                      SampleCase{"modern.m4v", ".m4v"}, SampleCase{"modern.aac", ".aac"},
                       SampleCase{"archive.zip", ".zip"}, SampleCase{"archive.gz", ".gz"},
                       SampleCase{"archive.7z", ".7z"}, SampleCase{"archive.rar", ".rar"},
                       SampleCase{"archive.bz2", ".bz2"}, SampleCase{"archive.xz", ".xz"},
@@ -95,7 +100,8 @@ TEST(ShippedDatabaseTest, SeesThroughDisguisingNames) {
       {"music.acc", "stream.dat", ".dat", false},
   };
   test::TempDir dir;
-  CategorySelection all;
+  // What the four categories of old take stays as it was.
+  CategorySelection all{true, true, true, true, false};
   for (const DisguiseCase& c : cases) {
     std::string path = dir / c.name;
     test::WriteFile(path, test::ReadFile(Sample(c.sample)));
@@ -103,6 +109,39 @@ TEST(ShippedDatabaseTest, SeesThroughDisguisingNames) {
     EXPECT_EQ(type, c.type) << c.sample << " as " << c.name;
     EXPECT_EQ(BelongsToTicked(type, all), c.captured) << c.sample << " as " << c.name;
   }
+}
+
+// Every format of the new-formats list is named by its content: saved under
+// a name that hides it, without a name extension, and as the body of a
+// browser's cache entry.
+TEST(ShippedDatabaseTest, TodaysFormatsAreSeenThroughDisguisesAndCacheEntries) {
+  const struct {
+    const char* sample;
+    const char* type;
+  } cases[] = {
+      {"other.webp", ".webp"}, {"modern.avif", ".avif"}, {"modern.heic", ".heic"},
+      {"other.webm", ".webm"}, {"other.mkv", ".mkv"},    {"other.ogg", ".ogg"},
+      {"modern.oga", ".oga"},  {"modern.opus", ".opus"}, {"other.flac", ".flac"},
+      {"other.m4a", ".m4a"},   {"modern.m4v", ".m4v"},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    std::string bytes = test::ReadFile(Sample(c.sample));
+    ASSERT_FALSE(bytes.empty()) << c.sample;
+    for (const std::string& name : {std::string("stream.dat"), std::string("f_00a1b2"),
+                                    std::string("0123456789abcdef_0")}) {
+      std::string path = dir / name;
+      test::WriteFile(path, name.ends_with("_0") ? test::SimpleCacheEntry(bytes) : bytes);
+      std::string type = DetectFileType(path);
+      EXPECT_EQ(type, c.type) << c.sample << " as " << name;
+      EXPECT_TRUE(BelongsTo(type, kModernExts)) << c.sample << " as " << name;
+    }
+  }
+  // AAC in ADTS frames keeps the name it has (a family, so that the music
+  // list's ".acc" songs stay music): by its name it is new-format audio.
+  std::string aac = dir.Write("song.aac", test::ReadFile(Sample("modern.aac")));
+  EXPECT_EQ(DetectFileType(aac), ".aac");
+  EXPECT_TRUE(BelongsTo(".aac", kModernExts));
 }
 
 }  // namespace
