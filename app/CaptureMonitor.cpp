@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "app/Downloads.h"
 #include "fsutil/PathText.h"
 #include "typedb/CacheEntry.h"
 
@@ -51,8 +52,11 @@ CaptureMonitor::Look CaptureMonitor::LookAt(const std::string& path) {
 }
 
 // Captures the file if its type is wanted; else, if it was a file still too
-// short to tell, waits for it to grow.
+// short to tell, waits for it to grow. A file the browser engine is still
+// writing under a name of its own is left alone: it is looked at under its
+// final name.
 void CaptureMonitor::Consider(const std::string& path, const Look& look) {
+  if (IsEngineTemporaryName(NameOf(path))) return;
   if (Wanted(look.type)) {
     Capture(path, look);
   } else {

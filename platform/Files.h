@@ -48,6 +48,14 @@ struct FileRange {
 std::string CopyFileRangesReplacing(const ReadOnlyFile& source, std::span<const FileRange> ranges,
                                     const std::string& target);
 
+// Makes the folder and every folder above it that is missing. An empty text
+// on success (also when it was there), else the reason, in the user's
+// language.
+std::string MakeFolders(const std::string& path);
+
+// Removes the file at path; false when there is none or it cannot go.
+bool RemoveFile(const std::string& path);
+
 // Makes a new, empty folder in the system's temporary folder that only this
 // user may enter, its name starting with prefix. Its path, or an empty text
 // when it cannot be made.

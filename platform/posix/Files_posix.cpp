@@ -140,6 +140,24 @@ std::string CopyFileRangesReplacing(const ReadOnlyFile& source, std::span<const 
   return WriteReplacing(in, src, ranges, target);
 }
 
+std::string MakeFolders(const std::string& path) {
+  if (path.empty()) return Reason("无法创建文件夹", ENOENT);
+  // Each folder from the top down; one that is there already is fine.
+  for (std::size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+    std::string part = path.substr(0, at);
+    if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+      return Reason(("无法创建文件夹 " + part).c_str(), errno);
+    }
+    if (at == std::string::npos) break;
+  }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return Reason(("无法创建文件夹 " + path).c_str(), errno);
+  if (!S_ISDIR(st.st_mode)) return Reason(("无法创建文件夹 " + path).c_str(), ENOTDIR);
+  return {};
+}
+
+bool RemoveFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
+
 std::string MakePrivateTempDir(const std::string& prefix) {
   std::error_code error;
   std::filesystem::path base = std::filesystem::temp_directory_path(error);

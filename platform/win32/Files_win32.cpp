@@ -151,6 +151,32 @@ std::string CopyFileRangesReplacing(const ReadOnlyFile& source, std::span<const 
   return WriteReplacing(reinterpret_cast<HANDLE>(source.NativeHandle()), ranges, target);
 }
 
+// Each folder from the top down (separators of either kind, never the
+// second byte of a double-byte character); one that is there is fine.
+std::string MakeFolders(const std::string& path) {
+  if (path.empty()) return Reason("无法创建文件夹", ERROR_PATH_NOT_FOUND);
+  for (std::size_t at = 0; at <= path.size(); ++at) {
+    bool lead = at < path.size() && static_cast<unsigned char>(path[at]) >= 0x81;
+    if (lead) {
+      ++at;  // the trail byte of a double-byte character is no separator
+      continue;
+    }
+    if (at < path.size() && path[at] != '\\' && path[at] != '/') continue;
+    std::string part = path.substr(0, at);
+    if (part.empty() || part.back() == ':') continue;  // the drive itself
+    if (!CreateDirectoryA(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+      return Reason("无法创建文件夹 " + part, GetLastError());
+    }
+  }
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return Reason("无法创建文件夹 " + path, ERROR_DIRECTORY);
+  }
+  return {};
+}
+
+bool RemoveFile(const std::string& path) { return !path.empty() && DeleteFileA(path.c_str()); }
+
 // The user's temporary folder is the user's own; a folder made in it
 // inherits that.
 std::string MakePrivateTempDir(const std::string& prefix) {

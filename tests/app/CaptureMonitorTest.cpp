@@ -105,7 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
                     ReportCase{"clip.rm", kText, kVideoOnly, ".rm"},
                     ReportCase{"clip.mpeg", kText, kAll, std::nullopt},
                     ReportCase{"photo.dat", JpegHead(), kNone, std::nullopt},
-                    ReportCase{"song.mp3", kText, kPicturesOnly, std::nullopt}));
+                    ReportCase{"song.mp3", kText, kPicturesOnly, std::nullopt},
+                    // The browser engine's files still being written are never listed.
+                    ReportCase{".org.chromium.Chromium.a1B2c3", JpegHead(), kAll, std::nullopt},
+                    ReportCase{"clip.mp4.crdownload", kText, kAll, std::nullopt}));
 
 TEST_F(CaptureMonitorTest, ARemovedFileIsNotListedAndItsEarlierRowStays) {
   test::WriteFile(dir / "kept.mp3", kText);
@@ -147,7 +150,9 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"pic.jpg", ".jpg"}}},
         RenameCase{"new type not ticked: the row goes", "a.mp3", kText, "a.txt", {}},
         RenameCase{"not captured before: captured now", "dl.part", kText, "song.mp3",
-                   {{"song.mp3", ".mp3"}}}));
+                   {{"song.mp3", ".mp3"}}},
+        RenameCase{"the engine's download done", ".org.chromium.Chromium.Xy12Zq", JpegHead(),
+                   "photo.dat", {{"photo.dat", ".jpg"}}}));
 
 TEST_F(CaptureMonitorTest, FilesCapturedInARenamedFolderAreFollowedThere) {
   test::WriteFile(dir / "dl/a.mp3", kText);
