@@ -45,8 +45,8 @@ struct ChangeRecord {
 
 // What one completed read yields. An empty record list with a notice stands
 // for changes that were lost (the platform could not keep up); a notice may
-// also come with records (the watch limit was reached, watching is in
-// force). Notices are for the user's status bar.
+// also come with records (watching is in force). Notices are for the user's
+// status bar.
 // A warning is a notice that stays true while watching goes on (a part of
 // the tree is not watched): the user should go on seeing it.
 struct ChangeBatch {

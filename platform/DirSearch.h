@@ -34,7 +34,8 @@ class DirSearch {
 
   // Searches the subdirectory `name` of the parent's directory. It delivers
   // nothing when that entry is no directory, is a symbolic link, cannot be
-  // read or lies on another filesystem than the parent.
+  // read or is a mount point (where the system tells mount points apart
+  // (Linux), a btrfs subvolume that is mounted nowhere is no mount point).
   DirSearch(const DirSearch& parent, std::string_view name);
 
   ~DirSearch();  // closes the search

@@ -67,7 +67,9 @@ ChangePacket ChangePort::Wait() {
 // What the directory and its reader share.
 struct ReaderState {
   ReaderState(std::string path, const ChangeWatchOptions& options)
-      : root(std::move(path)), queue(options.queueLimit, LostChangesNotice(root)) {}
+      : root(std::move(path)),
+        openedNs(FileClockNs()),
+        queue(options.queueLimit, LostChangesNotice(root)) {}
   ~ReaderState() {
     if (wakeFd >= 0) ::close(wakeFd);
   }
@@ -82,39 +84,38 @@ struct ReaderState {
   // there is one.
   void Publish(std::vector<QueuedChange>& staging) {
     if (staging.empty()) return;
-    std::optional<ChangePacket> packet;
-    std::shared_ptr<ChangePort> target;
-    {
-      std::lock_guard lock(mutex);
-      queue.Append(staging);
-      packet = TakeCompletion(target);
-    }
-    if (packet) target->Post(std::move(*packet));
+    std::lock_guard lock(mutex);
+    queue.Append(staging);
+    CompletePendingRead();
   }
 
   bool Arm(std::shared_ptr<ChangePort> target, std::uint64_t readKey) {
-    std::optional<ChangePacket> packet;
-    {
-      std::lock_guard lock(mutex);
-      if (!running || port) return false;
-      port = std::move(target);
-      key = readKey;
-      packet = TakeCompletion(target);
-    }
-    if (packet) target->Post(std::move(*packet));
+    std::lock_guard lock(mutex);
+    if (!running || closed || port) return false;
+    port = std::move(target);
+    key = readKey;
+    CompletePendingRead();
     return true;
   }
 
-  // Under `mutex`: the packet that completes the pending read, if one is
-  // pending and something is queued; the read is no longer pending then.
-  std::optional<ChangePacket> TakeCompletion(std::shared_ptr<ChangePort>& target) {
-    if (!port || !queue.HasBatch()) return std::nullopt;
-    target = std::move(port);
+  // The directory is closed: nothing reaches its port after this returns.
+  void Close() {
+    std::lock_guard lock(mutex);
+    closed = true;
     port.reset();
-    return ChangePacket{key, queue.TakeBatch(kChangeBufferSize)};
+  }
+
+  // Under `mutex`, so that closing waits for a packet on its way: completes
+  // the pending read, if one is pending and something is queued.
+  void CompletePendingRead() {
+    if (!port || !queue.HasBatch()) return;
+    std::shared_ptr<ChangePort> target = std::move(port);
+    port.reset();
+    target->Post(ChangePacket{key, queue.TakeBatch(kChangeBufferSize)});
   }
 
   const std::string root;
+  const std::int64_t openedNs;  // watching begins: files from then on are reported
   std::atomic<bool> stopping{false};
   int wakeFd = -1;
   bool running = false;  // set before the reader starts, never changed after
@@ -123,6 +124,7 @@ struct ReaderState {
   ChangeQueue queue;                 // under mutex
   std::shared_ptr<ChangePort> port;  // under mutex: where the pending read completes
   std::uint64_t key = 0;             // under mutex
+  bool closed = false;               // under mutex
   bool ended = false;                // under mutex: the reader is done
   std::condition_variable endedChanged;
 };
@@ -131,7 +133,7 @@ namespace {
 
 // Reader thread: sets up the watches, then reads events until told to stop.
 void ReadChangesOf(const std::shared_ptr<ReaderState>& state, const ChangeWatchOptions& options) {
-  InotifyTree tree(state->root, options);
+  InotifyTree tree(state->root, options, state->openedNs);
   std::vector<QueuedChange> staging;
   if (!tree.Ok()) {
     staging.push_back({QueuedChange::kNotice, {}, "无法监视 " + state->root});
@@ -157,7 +159,10 @@ void ReadChangesOf(const std::shared_ptr<ReaderState>& state, const ChangeWatchO
   state->Publish(staging);
   pollfd fds[2] = {{tree.Fd(), POLLIN, 0}, {state->wakeFd, POLLIN, 0}};
   while (!state->stopping) {
-    if (tree.NeedsRewatch()) tree.WatchAll(between, staging);
+    if (tree.NeedsRewatch()) {
+      tree.WatchAll(between, staging);
+      state->Publish(staging);
+    }
     int ready = ::poll(fds, 2, tree.MovePending() ? kMoveGraceMs : -1);
     if (ready < 0 && errno != EINTR) {
       staging.push_back({QueuedChange::kNotice, {}, "监视已中断：" + state->root});
@@ -179,6 +184,7 @@ struct ChangeDirectory::Impl {
   // Tells the reader to stop and waits a moment for it; a reader that is
   // stuck in the system is left to end alone (it holds what it uses).
   ~Impl() {
+    state->Close();
     if (!reader.joinable()) return;
     state->stopping = true;
     state->Wake();

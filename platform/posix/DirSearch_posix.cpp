@@ -128,7 +128,12 @@ bool DirSearch::Next(SearchEntry& entry) {
     state_->next += length;
     if (IsDotOrDotDot(name)) continue;
     if (type == DT_UNKNOWN) {
-      // Some filesystems leave the type open; only then is the entry examined.
+      // Some filesystems leave the type open; only then is the entry
+      // examined, and never when it is a mount point, which may hang.
+      if (!state_->path.empty() &&
+          state_->mounts->IsMountPoint(ChildPath(state_->path, name))) {
+        continue;
+      }
       struct stat st {};
       if (::fstatat(state_->dir.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
         type = DT_DIR;

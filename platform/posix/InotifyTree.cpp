@@ -46,14 +46,6 @@ bool IsAtOrBelow(const std::string& path, const std::string& dir) {
   return path.starts_with(dir) && (path.size() == dir.size() || path[dir.size()] == '/');
 }
 
-std::int64_t WallClockNs() {
-  // The clock the kernel stamps files with; a file made after this moment
-  // never carries an earlier time.
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
 std::int64_t NanosecondsOf(const timespec& t) {
   return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
@@ -65,12 +57,13 @@ std::int64_t ChangeTimeNs(int dirFd, const char* name) {
 }
 
 // Directories set up between two looks at the events: often enough that a
-// stop is seen at once and the kernel's event queue never fills.
+// stop is seen at once and the kernel's event queue rarely fills.
 constexpr int kDirsBetweenDrains = 64;
 
 }  // namespace
 
-InotifyTree::InotifyTree(std::string root, const ChangeWatchOptions& options)
+InotifyTree::InotifyTree(std::string root, const ChangeWatchOptions& options,
+                         std::int64_t sinceNs)
     : root_(std::move(root)),
       rootPath_(AbsolutePath(root_)),
       subTree_(options.subTree),
@@ -80,8 +73,8 @@ InotifyTree::InotifyTree(std::string root, const ChangeWatchOptions& options)
       firstDirs_(options.firstDirs),
       onWatched_(options.onWatched),
       fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
-      sinceNs_(WallClockNs()),
-      lastReadNs_(sinceNs_),
+      sinceNs_(sinceNs),
+      lastEmptyNs_(sinceNs),
       buffer_(kReadBufferSize) {}
 
 InotifyTree::~InotifyTree() {
@@ -110,6 +103,10 @@ void InotifyTree::ForEachEntry(const std::string& rel, OnOpen onOpen, OnEntry on
   while (dirent* entry = ::readdir(dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
+    std::string child = Child(rel, name);
+    // A mount point is never looked at: it may lead to a filesystem that
+    // hangs.
+    if (mounts_.IsMountPoint(ChildPath(rootPath_, child))) continue;
     bool isDir = entry->d_type == DT_DIR;
     if (entry->d_type == DT_UNKNOWN) {
       struct stat st {};
@@ -146,10 +143,10 @@ bool InotifyTree::AddWatch(const std::string& rel) {
     limitHit_ = errno == ENOSPC;
     return false;
   }
-  // A directory seen before under another path (a bind mount) is not
-  // walked twice.
-  auto [it, inserted] = paths_.try_emplace(wd, rel);
-  return inserted || it->second == rel;
+  // Walks stop at mount points, so a folder has one path in the tree: a
+  // watch found under another path is of a folder renamed meanwhile.
+  paths_[wd] = rel;
+  return true;
 }
 
 // Said once the set-up knows how many folders there are, and kept on the
@@ -192,6 +189,14 @@ void InotifyTree::WatchAll(const Between& between, std::vector<QueuedChange>& ou
   dirsSeen_ = 0;
   mounts_ = MountPoints::Current();
   std::optional<Subdirectory> root = LookAt("");
+  if (!marginTaken_) {
+    // A filesystem with coarse times stamps a new file up to a step early.
+    marginTaken_ = true;
+    if (int fd = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+      sinceNs_ -= CoarseTimesMarginNs(fd);
+      ::close(fd);
+    }
+  }
   if (root) {
     rootDevice_ = root->device;
     bool going = true;
@@ -205,29 +210,35 @@ void InotifyTree::WatchAll(const Between& between, std::vector<QueuedChange>& ou
         walked_.insert(*rel);
       }
     }
-    if (going) WalkFrom({"", *root}, between, out);
+    if (going) going = WalkFrom({"", *root}, between, out);
+    // Events of what the set-up listed are in the queue by now: taken while
+    // both sides still know what was reported. Folders they renamed before
+    // the walk got to them are walked under their new names.
+    while (going && between(true) && !queue_.empty()) going = WalkQueue(between, out);
   }
-  // Events of what the set-up listed are in the queue by now: taken while
-  // both sides still know what was reported.
-  between(true);
+  queue_.clear();
   walking_ = false;
   reported_.clear();
   walked_.clear();
   WarnOfLimit(out);
 }
 
-bool InotifyTree::WalkFrom(Pending start, const Between& between, std::vector<QueuedChange>& out) {
-  std::deque<Pending> queue;
-  queue.push_back(std::move(start));
+bool InotifyTree::WalkFrom(QueuedDir start, const Between& between,
+                           std::vector<QueuedChange>& out) {
+  queue_.push_back(std::move(start));
+  return WalkQueue(between, out);
+}
+
+bool InotifyTree::WalkQueue(const Between& between, std::vector<QueuedChange>& out) {
   int sinceDrain = 0;
-  while (!queue.empty()) {
-    Pending dir = std::move(queue.front());
-    queue.pop_front();
-    Visit(dir, queue, out);
+  while (!queue_.empty()) {
+    QueuedDir dir = std::move(queue_.front());
+    queue_.pop_front();
+    Visit(dir, out);
     bool drain = ++sinceDrain == kDirsBetweenDrains || !out.empty();
     if (drain) sinceDrain = 0;
     if (!between(drain)) return false;
-    if (!subTree_) break;
+    if (!subTree_) queue_.clear();
   }
   return true;
 }
@@ -236,8 +247,7 @@ bool InotifyTree::WalkFrom(Pending start, const Between& between, std::vector<Qu
 // since watching began, reports its entries that did. Its times are taken
 // after its watch is in place: a change made after that raises an event,
 // one made before shows in the times.
-void InotifyTree::Visit(const Pending& dir, std::deque<Pending>& queue,
-                        std::vector<QueuedChange>& out) {
+void InotifyTree::Visit(const QueuedDir& dir, std::vector<QueuedChange>& out) {
   ++dirsSeen_;
   bool watched = AddWatch(dir.rel);
   if (!watched && !limitHit_) return;
@@ -255,24 +265,27 @@ void InotifyTree::Visit(const Pending& dir, std::deque<Pending>& queue,
         std::string child = Child(dir.rel, name);
         std::optional<Subdirectory> sub;
         if (isDir) {
-          if (!mounts_.IsMountPoint(ChildPath(rootPath_, child))) {
-            sub = CheckSubdirectory(dirFd, name, dir.info.device);
-          }
-          if (sub && subTree_ && walked_.count(child) == 0) queue.push_back({child, *sub});
+          sub = CheckSubdirectory(dirFd, name, dir.info.device);
+          if (!sub) return;  // a link, or gone
+          if (subTree_ && walked_.count(child) == 0) queue_.push_back({child, *sub});
         }
         if (changed) {
           std::int64_t changedNs = sub ? sub->bornNs : ChangeTimeNs(dirFd, name.c_str());
-          if (changedNs >= sinceNs_) ReportNew(child, isDir, out);
+          if (changedNs < sinceNs_) return;
+          // Its event, if it comes a little later than the entry showed, is
+          // no second report.
+          RememberScanned(child);
+          ReportNew(child, isDir, out);
         }
       });
 }
 
 bool InotifyTree::ReadEvents(std::vector<QueuedChange>& out) {
   ExpireScanned();
-  std::int64_t readNs = WallClockNs();
+  std::int64_t readNs = FileClockNs();
   ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+  if (n < 0 && errno == EAGAIN) lastEmptyNs_ = readNs;
   if (n <= 0) return n < 0 && errno == EINTR;
-  lastReadNs_ = readNs;
   for (ssize_t at = 0; at < n;) {
     inotify_event event;
     std::memcpy(&event, buffer_.data() + at, sizeof event);
@@ -293,10 +306,11 @@ void InotifyTree::Handle(const inotify_event& event, const char* name,
   if (event.mask & IN_Q_OVERFLOW) {
     ResolveMove(out);
     out.push_back({QueuedChange::kLost, {}, LostChangesNotice(root_)});
-    // The set-up that follows reports what appeared since the last read
-    // before the loss.
+    // The set-up that follows reports what appeared since the queue was last
+    // seen empty: every event before that was read. (During the first walk
+    // it keeps the start of watching.)
     needsRewatch_ = subTree_;
-    sinceNs_ = lastReadNs_;
+    sinceNs_ = walking_ ? std::min(sinceNs_, lastEmptyNs_) : lastEmptyNs_;
     return;
   }
   if (event.mask & IN_IGNORED) {
@@ -321,7 +335,7 @@ void InotifyTree::Handle(const inotify_event& event, const char* name,
     Added(rel, isDir, out);
   } else if (event.mask & IN_DELETE) {
     ForgetScanned(rel);
-    reported_.erase(rel);
+    ForgetReported(rel);
     Report(kChangeRemoved, rel, isDir, out);
   } else if (filter_ & FilterOfContentEvent(event.mask)) {
     Report(kChangeModified, rel, isDir, out);
@@ -345,7 +359,7 @@ void InotifyTree::Renamed(const PendingMove& from, const std::string& to,
                           std::vector<QueuedChange>& out) {
   ForgetScanned(from.rel);
   if (walking_) {
-    reported_.erase(from.rel);
+    ForgetReported(from.rel);
     reported_.insert(to);
   }
   if (filter_ & (from.isDir ? kNotifyDirName : kNotifyFileName)) {
@@ -353,6 +367,16 @@ void InotifyTree::Renamed(const PendingMove& from, const std::string& to,
     out.push_back({QueuedChange::kRecord, {kChangeRenamedNew, to}, {}});
   }
   if (from.isDir) MoveWatches(from.rel, to);
+  // A folder the set-up had not got to yet, renamed before its name was
+  // read, is set up under its new name.
+  if (from.isDir && walking_ && subTree_ && !IsWatched(to) &&
+      std::none_of(queue_.begin(), queue_.end(), [&](const QueuedDir& q) { return q.rel == to; })) {
+    if (std::optional<Subdirectory> info = LookAt(to)) queue_.push_back({to, *info});
+  }
+}
+
+bool InotifyTree::IsWatched(const std::string& rel) const {
+  return std::any_of(paths_.begin(), paths_.end(), [&](const auto& p) { return p.second == rel; });
 }
 
 void InotifyTree::ResolveMove(std::vector<QueuedChange>& out) {
@@ -360,7 +384,7 @@ void InotifyTree::ResolveMove(std::vector<QueuedChange>& out) {
   PendingMove gone = std::move(*pending_);
   pending_.reset();
   ForgetScanned(gone.rel);
-  reported_.erase(gone.rel);
+  ForgetReported(gone.rel);
   Report(kChangeRemoved, gone.rel, gone.isDir, out);
   if (gone.isDir) Unwatch(gone.rel);
 }
@@ -411,7 +435,16 @@ void InotifyTree::Unwatch(const std::string& rel) {
   }
 }
 
+// An entry gone, and what it held: a new entry of the same name is new.
+void InotifyTree::ForgetReported(const std::string& rel) {
+  std::erase_if(reported_, [&](const std::string& r) { return IsAtOrBelow(r, rel); });
+}
+
+// Folders renamed while the set-up runs are set up under their new names.
 void InotifyTree::MoveWatches(const std::string& from, const std::string& to) {
+  for (QueuedDir& queued : queue_) {
+    if (IsAtOrBelow(queued.rel, from)) queued.rel = to + queued.rel.substr(from.size());
+  }
   for (auto& [wd, path] : paths_) {
     if (IsAtOrBelow(path, from)) path = to + path.substr(from.size());
   }

@@ -32,9 +32,9 @@ namespace ravo::platform {
 class InotifyTree {
  public:
   // `root` must name a directory; Ok() is false when inotify is unavailable.
-  // Watching counts as begun now: files that appear from now on are
-  // reported.
-  InotifyTree(std::string root, const ChangeWatchOptions& options);
+  // Watching counts as begun at `sinceNs` (FileClockNs): files that appear
+  // from then on are reported.
+  InotifyTree(std::string root, const ChangeWatchOptions& options, std::int64_t sinceNs);
   ~InotifyTree();
   InotifyTree(const InotifyTree&) = delete;
   InotifyTree& operator=(const InotifyTree&) = delete;
@@ -69,7 +69,7 @@ class InotifyTree {
     bool isDir;
   };
   // A directory the set-up has yet to watch.
-  struct Pending {
+  struct QueuedDir {
     std::string rel;
     Subdirectory info;
   };
@@ -89,8 +89,11 @@ class InotifyTree {
   std::optional<Subdirectory> LookAt(const std::string& rel) const;
   std::optional<std::string> RelativeToRoot(const std::string& path) const;
   bool WatchDownTo(const std::string& rel);
-  bool WalkFrom(Pending start, const Between& between, std::vector<QueuedChange>& out);
-  void Visit(const Pending& dir, std::deque<Pending>& queue, std::vector<QueuedChange>& out);
+  bool WalkFrom(QueuedDir start, const Between& between, std::vector<QueuedChange>& out);
+  bool WalkQueue(const Between& between, std::vector<QueuedChange>& out);
+  bool IsWatched(const std::string& rel) const;
+  void Visit(const QueuedDir& dir, std::vector<QueuedChange>& out);
+  void ForgetReported(const std::string& rel);
   void WarnOfLimit(std::vector<QueuedChange>& out);
   void Unwatch(const std::string& rel);
   void MoveWatches(const std::string& from, const std::string& to);
@@ -128,10 +131,12 @@ class InotifyTree {
   // are) are reported; `walking_` while it runs, `reported_` holding what
   // it and the events reported meanwhile, so that each is reported once.
   std::int64_t sinceNs_ = 0;
-  std::int64_t lastReadNs_ = 0;  // when the last read that found events began
+  std::int64_t lastEmptyNs_ = 0;  // when a read last found the event queue empty
+  bool marginTaken_ = false;  // sinceNs_ allows for coarse file times
   bool walking_ = false;
   std::unordered_set<std::string> reported_;
   std::unordered_set<std::string> walked_;  // subtrees the set-up has done
+  std::deque<QueuedDir> queue_;              // what it has yet to watch
   std::size_t dirsSeen_ = 0;
 
   bool needsRewatch_ = false;

@@ -87,6 +87,13 @@ bool IsSystemMountPoint(const std::string& mountPoint) {
   return false;
 }
 
+// Where snapshot tools keep the copies of a filesystem (snapper's
+// /.snapshots on openSUSE and Fedora): old copies of what the other drives
+// hold, no storage of the user's.
+bool IsSnapshotFolder(std::string_view mountPoint) {
+  return mountPoint.ends_with("/.snapshots");
+}
+
 bool OneOf(std::string_view value, std::initializer_list<std::string_view> names) {
   return std::find(names.begin(), names.end(), value) != names.end();
 }
@@ -176,7 +183,10 @@ std::vector<Drive> DrivesFromMountInfo(std::string_view mountinfo, const Removab
       roots[{m.major, m.minor}].push_back(m.root);
       continue;
     }
-    if (IsSystemMountPoint(m.mountPoint) || ShownBefore(m, roots)) continue;
+    if (IsSystemMountPoint(m.mountPoint) || IsSnapshotFolder(m.mountPoint) ||
+        ShownBefore(m, roots)) {
+      continue;
+    }
     int type = TypeOf(m, isRemovable);
     if (type == kDriveUnknown) continue;
     roots[{m.major, m.minor}].push_back(m.root);

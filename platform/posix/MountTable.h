@@ -8,8 +8,9 @@
 // a second time is no drive, unless it is a btrfs subvolume that no earlier
 // drive of the same filesystem holds (Fedora's "/root" and "/home", Ubuntu's
 // "/@" and "/@home" are two drives; a bind mount of a folder inside one is
-// none). Pseudo filesystems, software images and mounts below /proc, /sys,
-// /dev and /run (except /run/media) are no drives.
+// none). Pseudo filesystems, software images, snapshot folders
+// (/.snapshots) and mounts below /proc, /sys, /dev and /run (except
+// /run/media) are no drives.
 #pragma once
 
 #include <cstddef>

@@ -5,11 +5,19 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <linux/magic.h>
+#include <sys/statfs.h>
+
+#include <cerrno>
 #include <climits>
+#include <ctime>
 #include <vector>
 
 #ifndef STATX_ATTR_MOUNT_ROOT
 #define STATX_ATTR_MOUNT_ROOT 0x00002000
+#endif
+#ifndef EXFAT_SUPER_MAGIC
+#define EXFAT_SUPER_MAGIC 0x2011BAB0
 #endif
 
 namespace ravo::platform {
@@ -19,16 +27,49 @@ std::int64_t Nanoseconds(const struct statx_timestamp& t) {
   return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
+// Where statx is missing (Linux before 4.11, or refused by a sandbox), a
+// plain stat: no mount-root mark and no birth time.
+std::optional<Subdirectory> CheckWithStat(int dirFd, const std::string& name,
+                                          std::uint64_t parentDevice) {
+  struct stat st {};
+  if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0 ||
+      !S_ISDIR(st.st_mode) || st.st_dev != parentDevice) {
+    return std::nullopt;
+  }
+  return Subdirectory{st.st_dev,
+                      static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 +
+                          st.st_ctim.tv_nsec};
+}
+
 }  // namespace
+
+std::int64_t FileClockNs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+std::int64_t CoarseTimesMarginNs(int fd) {
+  struct statfs fs {};
+  if (::fstatfs(fd, &fs) != 0) return 0;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case MSDOS_SUPER_MAGIC:
+    case EXFAT_SUPER_MAGIC:
+      return 2'000'000'000;
+    default:
+      return 0;
+  }
+}
 
 std::optional<Subdirectory> CheckSubdirectory(int dirFd, const std::string& name,
                                               std::uint64_t parentDevice) {
   struct statx sx {};
   if (::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-              STATX_TYPE | STATX_CTIME | STATX_BTIME, &sx) != 0 ||
-      !S_ISDIR(sx.stx_mode)) {
+              STATX_TYPE | STATX_CTIME | STATX_BTIME, &sx) != 0) {
+    if (errno == ENOSYS || errno == EPERM) return CheckWithStat(dirFd, name, parentDevice);
     return std::nullopt;
   }
+  if (!S_ISDIR(sx.stx_mode)) return std::nullopt;
   std::uint64_t device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
   bool mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
                        ? (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0

@@ -28,6 +28,15 @@ struct Subdirectory {
 std::optional<Subdirectory> CheckSubdirectory(int dirFd, const std::string& name,
                                               std::uint64_t parentDevice);
 
+// Now, by the clock the kernel stamps files with: a file made after this
+// moment never carries an earlier time (on filesystems that keep times to
+// the nanosecond; see CoarseTimesMarginNs).
+std::int64_t FileClockNs();
+
+// How far a file's times may lie before the moment it was made on the
+// filesystem of the open descriptor: FAT keeps times in 2-second steps.
+std::int64_t CoarseTimesMarginNs(int fd);
+
 // dir + "/" + name ("/" + name below the root).
 std::string ChildPath(const std::string& dir, const std::string& name);
 

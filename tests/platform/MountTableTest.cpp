@@ -60,7 +60,8 @@ const char kFedora[] =
     "90 60 259:1 / /boot/efi rw shared:60 - vfat /dev/nvme0n1p1 rw\n"
     "91 60 0:33 /home /home rw,relatime shared:62 - btrfs /dev/nvme0n1p3 rw,subvol=/home\n"
     "92 60 0:33 /home/ann/music /srv/music rw shared:62 - btrfs /dev/nvme0n1p3 rw\n"
-    "93 60 0:40 / /mnt/nas rw shared:70 - nfs4 nas:/export rw\n";
+    "93 60 0:40 / /mnt/nas rw shared:70 - nfs4 nas:/export rw\n"
+    "94 60 0:33 /.snapshots /.snapshots rw shared:63 - btrfs /dev/nvme0n1p3 rw\n";
 
 // Ubuntu on btrfs: subvolumes "@" and "@home".
 const char kUbuntuBtrfs[] =

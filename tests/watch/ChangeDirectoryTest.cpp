@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <future>
 #include <filesystem>
@@ -27,8 +28,36 @@ using Records = ChangeCollector::Records;
 
 constexpr char kReady[] = "已开始监视";
 
+// Holds the first walk at the first folder it watches below the root. The
+// hook runs on the reader thread, which may outlive a test that fails: what
+// it touches is its own.
+struct WalkHold {
+  std::promise<void> held, release;
+  std::shared_future<void> released = release.get_future().share();
+  std::future<void> heldFuture = held.get_future();
+  std::atomic<bool> first{true};
+  std::string at;  // the folder it holds at, once held
+
+  bool WaitHeld() { return heldFuture.wait_for(std::chrono::seconds(10)) == std::future_status::ready; }
+};
+
 class ChangeDirectoryTest : public testing::Test {
  protected:
+  std::shared_ptr<WalkHold> OpenHeldAtFirstFolder() {
+    auto hold = std::make_shared<WalkHold>();
+    ChangeWatchOptions options;
+    options.onWatched = [hold](const std::string& rel) {
+      if (rel.empty() || !hold->first.exchange(false)) return;
+      hold->at = rel;
+      hold->held.set_value();
+      hold->released.wait_for(std::chrono::seconds(30));
+    };
+    dir_ = ChangeDirectory::Open(root.Path(), options);
+    EXPECT_TRUE(dir_);
+    if (dir_) collector_ = std::make_unique<ChangeCollector>(*dir_);
+    return hold;
+  }
+
   void Watch(ChangeWatchOptions options = {}) {
     dir_ = ChangeDirectory::Open(root.Path(), options);
     ASSERT_TRUE(dir_);
@@ -248,6 +277,24 @@ TEST_F(ChangeDirectoryTest, TheWatchLimitWatchesWhatFitsAndKeepsSayingSo) {
 // Under a watch limit smaller than the tree, the folders named first are
 // watched whole, with the folders that lead to them; the rest goes breadth-
 // first, so shallow folders come before deep ones.
+// A folder renamed before the first walk got to it is watched under its
+// new name.
+TEST_F(ChangeDirectoryTest, AFolderRenamedDuringTheFirstWalkIsWatchedUnderItsNewName) {
+  for (int d = 0; d < 20; ++d) fs::create_directories(root / ("a" + std::to_string(d) + "/deep"));
+  ASSERT_TRUE(WaitUntilFileClockPasses(root / "a19/deep"));
+  std::shared_ptr<WalkHold> hold = OpenHeldAtFirstFolder();
+  ASSERT_TRUE(hold->WaitHeld());
+  std::string renamed = hold->at == "a5" ? "a6" : "a5";
+  fs::rename(root / renamed, root / "moved");
+  hold->release.set_value();
+  ASSERT_TRUE(test::WaitFor([&] { return collector_->SawNotice(kReady); }));
+  test::WriteFile(root / "moved/deep/after.jpg", "x");
+  Records expected{{kChangeRenamedOld, renamed},
+                   {kChangeRenamedNew, "moved"},
+                   {kChangeAdded, "moved/deep/after.jpg"}};
+  EXPECT_EQ(UntilSentinelFile(), expected);
+}
+
 TEST_F(ChangeDirectoryTest, FirstFoldersThenBreadthFirstUnderTheWatchLimit) {
   for (const char* d : {"a/1/2/3", "b/1/2/3", "c", "home/u/.cache/web/x", "home/u/Downloads"}) {
     fs::create_directories(root / d);
@@ -283,20 +330,8 @@ TEST_F(ChangeDirectoryTest, FilesWrittenDuringTheFirstWalkAreReportedOnceEach) {
 
   // The walk is held at the first folder it watches below the root, until
   // the files have been written.
-  std::promise<void> held, release;
-  std::shared_future<void> released = release.get_future().share();
-  bool first = true;
-  ChangeWatchOptions options;
-  options.onWatched = [&](const std::string& rel) {
-    if (rel.empty() || !first) return;
-    first = false;
-    held.set_value();
-    released.wait();
-  };
-  dir_ = ChangeDirectory::Open(root.Path(), options);
-  ASSERT_TRUE(dir_);
-  collector_ = std::make_unique<ChangeCollector>(*dir_);
-  ASSERT_EQ(held.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  std::shared_ptr<WalkHold> hold = OpenHeldAtFirstFolder();
+  ASSERT_TRUE(hold->WaitHeld());
   std::map<std::string, int> expected;
   for (int d = 0; d < 40; ++d) {
     for (const char* f : {"/new.jpg", "/deep/new.jpg"}) {
@@ -308,7 +343,7 @@ TEST_F(ChangeDirectoryTest, FilesWrittenDuringTheFirstWalkAreReportedOnceEach) {
   fs::create_directories(root / "d5/made/later");
   test::WriteFile(root / "d5/made/later/x.jpg", "x");
   expected["d5/made"] = expected["d5/made/later"] = expected["d5/made/later/x.jpg"] = 1;
-  release.set_value();
+  hold->release.set_value();
   ASSERT_TRUE(test::WaitFor([&] { return collector_->SawNotice(kReady); }));
 
   std::map<std::string, int> seen;

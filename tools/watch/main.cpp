@@ -30,7 +30,8 @@ constexpr const char* kHelp =
     "制表符、路径、制表符、改名后的新路径（其余操作为空）。\n"
     "带 --capture 时按监视规则（五类资源全部勾选）判断，每捕获一个文件输出一行：\n"
     "真实扩展名、制表符、路径。状态信息写到标准错误。\n"
-    "  -h, --help   显示本说明\n";
+    "  -h, --help   显示本说明\n"
+    "  --           其后的参数都是目录，即使以 - 开头\n";
 
 // Files reported before their head was written are looked at again this
 // often; less often while very many wait, since each look costs a stat.
@@ -78,14 +79,18 @@ const char* OperationName(ravo::TFileOperation operation) {
 
 int main(int argc, char** argv) {
   bool capture = false;
+  bool optionsEnd = false;
   std::vector<std::string> dirs;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
+    if (optionsEnd) {
+      dirs.emplace_back(arg);
+    } else if (arg == "--") {
+      optionsEnd = true;
+    } else if (arg == "-h" || arg == "--help") {
       std::fputs(kHelp, stdout);
       return 0;
-    }
-    if (arg == "--capture") {
+    } else if (arg == "--capture") {
       capture = true;
     } else if (arg.starts_with('-')) {
       std::fprintf(stderr, "ravo-watch：无法识别的参数“%s”\n%s", argv[i], kHelp);
