@@ -29,6 +29,9 @@
 #include "fsutil/velDialogs.h"
 #include "fsutil/velwindows.h"
 #include "app/BrowsingFolders.h"
+#include "app/DownloadBar.h"
+#include "app/Downloads.h"
+#include "app/QtText.h"
 #include "platform/Drives.h"
 
 namespace ravo {
@@ -44,9 +47,6 @@ QFont SongTi(int pixelSize, bool bold = false) {
   font.setBold(bold);
   return font;
 }
-
-QString Text(const std::string& bytes) { return QString::fromLocal8Bit(bytes); }
-std::string Bytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
 
 // A page whose top child fills its width at a fixed height and whose bottom
 // child is aligned to the bottom edge; other children keep their design place.
@@ -250,9 +250,13 @@ void TForm_main::BuildBrowserPage() {
   Panel2->layout()->addWidget(web);
   Panel3->layout()->addWidget(web2);
   browsers_ = std::make_unique<TBrowserPair>(*web, *Panel2, *web2, *Panel3);
+  // Downloads that pages start are shown below the panes while there are any.
+  DownloadBar1 = new TDownloadBar(
+      BrowserProfile(), [] { return DownloadFolder(CurrentUserEnvironment()); }, TabSheet2);
   layout->addWidget(Panel1, 0, 0);
   layout->addWidget(Panel2, 1, 0);
   layout->addWidget(Panel3, 1, 0);
+  layout->addWidget(DownloadBar1, 2, 0);
   layout->setRowStretch(1, 1);
   RzPageControl1->addWidget(TabSheet2);
 }

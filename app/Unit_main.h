@@ -16,6 +16,7 @@
 #include "app/OpenableCopies.h"
 #include "app/QtDispatcher.h"
 #include "app/StringGrid.h"
+#include "app/DownloadBar.h"
 #include "browser/VelwebBrowser.h"
 
 class QCheckBox;
@@ -107,6 +108,7 @@ class TForm_main : public QWidget {
   TVelWebBrowser* web;
   QWidget* Panel3;
   TVelWebBrowser* web2;
+  TDownloadBar* DownloadBar1;
   QTimer* Timer1;
   TFileSystemWatcher* FileSystemWatcher1;
   TFileSystemWatcher* FileSystemWatcher2;

@@ -1,6 +1,7 @@
 # The window: Qt Widgets on top of the capture engine.
 add_library(ravo_gui STATIC
   AdvStringGrid.cpp
+  DownloadBar.cpp
   ErrorReport.cpp
   JpegImage.cpp
   QtDispatcher.cpp

@@ -3,7 +3,11 @@
 #include <QAuthenticator>
 #include <QCoreApplication>
 #include <QWebEngineCertificateError>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QtGlobal>
 #include <stdexcept>
 
@@ -25,6 +29,20 @@ QString LeavePageQuestion() {
 void InitBrowserEngine() {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   if (platform::SandboxUnavailable()) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+}
+
+void InstallChineseTranslations() {
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  for (const char* catalog : {"qt_zh_CN", "qtwebengine_zh_CN"}) {
+    // Kept for as long as the application runs.
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QString::fromLatin1(catalog), folder)) {
+      QCoreApplication::installTranslator(translator);
+    } else {
+      delete translator;
+    }
+  }
 }
 
 QWebEngineProfile* BrowserProfile() {
@@ -36,6 +54,7 @@ QWebEngineProfile* BrowserProfile() {
     made->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
     // The cache is the one thing kept: no cookies are stored between runs.
     made->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    made->settings()->setDefaultTextEncoding(QStringLiteral("GBK"));
     return made;
   }();
   return profile;

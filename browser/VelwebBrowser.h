@@ -27,12 +27,21 @@ using TNewWindow2Event =
 using TErrorReport = std::function<void(const std::exception&)>;
 
 // Process-wide engine set-up; call once before the QApplication is created.
-// Shares the OpenGL contexts the engine needs, and switches the engine's
-// sandbox off when the process runs as root, where the sandbox cannot start.
+// Shares the OpenGL contexts the engine needs, switches the engine's
+// sandbox off when the process runs as root, where the sandbox cannot start,
+// and makes the interface's language Chinese for the engine too (its own
+// pages and the languages it asks sites for).
 void InitBrowserEngine();
 
+// Installs the Chinese translations of Qt's own dialogs and of the panes'
+// menus and messages, where the system has them; call once the
+// application object exists.
+void InstallChineseTranslations();
+
 // The profile every pane browses with: named, with a disk cache below the
-// user's cache folder (XDG_CACHE_HOME, else ~/.cache).
+// user's cache folder (XDG_CACHE_HOME, else ~/.cache). A page that does not
+// say how its text is encoded is read as GBK, the code page of the Chinese
+// sites the program is made for.
 QWebEngineProfile* BrowserProfile();
 
 // The page of a pane. In silent mode no dialog of the engine's own is shown:
