@@ -47,10 +47,11 @@ void LocalHttpServer::Answer(QTcpSocket* socket) {
   const QByteArray target = head.left(head.indexOf("\r\n")).split(' ').value(1);
   ++hits_[target];
   const Reply reply = replies_.value(target, Reply{"not found", 404, {}});
+  const QByteArray body = reply.sendOnly < 0 ? reply.body : reply.body.left(reply.sendOnly);
   socket->write("HTTP/1.0 " + QByteArray::number(reply.status) + " Reply\r\n" + reply.headers +
                 "Content-Length: " + QByteArray::number(reply.body.size()) +
-                "\r\nConnection: close\r\n\r\n" + reply.body);
-  socket->disconnectFromHost();
+                "\r\nConnection: close\r\n\r\n" + body);
+  if (reply.sendOnly < 0) socket->disconnectFromHost();
 }
 
 }  // namespace ravo::test

@@ -28,6 +28,9 @@ class LocalHttpServer {
     QByteArray body;
     int status = 200;
     QByteArray headers;  // extra header lines, each ending in "\r\n"
+    // When not negative: only so many bytes of the body are sent, and the
+    // connection stays open (a download that stalls).
+    qsizetype sendOnly = -1;
   };
 
   LocalHttpServer();
