@@ -111,6 +111,9 @@ void CaptureMonitor::Renamed(const std::string& oldPath, const std::string& newP
     MoveWaiting(oldPath, newPath);
   }
   int row = list_.RowOfPath(oldPath);
+  // A file renamed over one that is listed (a download that replaces the
+  // place-holder it made under its final name) takes that row.
+  if (row == 0 && !IsEngineTemporaryName(NameOf(newPath))) row = list_.RowOfPath(newPath);
   if (row == 0) {
     Consider(newPath, look);
   } else if (Wanted(look.type)) {

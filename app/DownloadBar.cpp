@@ -39,6 +39,12 @@ QStringList TDownloadBar::Lines() const {
   return lines;
 }
 
+void TDownloadBar::CancelAll() {
+  for (const auto& item : items_) {
+    if (item->request && !item->request->isFinished()) item->request->cancel();
+  }
+}
+
 TDownloadBar::Item& TDownloadBar::AddRow(const QString& name) {
   auto item = std::make_unique<Item>();
   item->row = new QWidget(rows_);

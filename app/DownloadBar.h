@@ -31,6 +31,9 @@ class TDownloadBar : public QWidget {
   // What each download's line says, oldest first (for tests).
   QStringList Lines() const;
 
+  // Cancels every download that is running (as its cancel button does).
+  void CancelAll();
+
  private:
   struct Item {
     QPointer<QWebEngineDownloadRequest> request;

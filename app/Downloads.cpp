@@ -43,7 +43,7 @@ std::string FreeDownloadName(const std::string& folder, std::string_view suggest
 
 bool IsEngineTemporaryName(std::string_view name) {
   return name.starts_with(".org.chromium.Chromium.") || name.starts_with(".com.google.Chrome.") ||
-         name.ends_with(".crdownload");
+         name.ends_with(".crdownload") || name.ends_with(".download");
 }
 
 }  // namespace ravo

@@ -21,7 +21,8 @@ std::string FreeDownloadName(const std::string& folder, std::string_view suggest
 
 // True for the names the browser engine gives files it is still writing
 // (".org.chromium.Chromium.XXXXXX", ".com.google.Chrome.XXXXXX",
-// "*.crdownload"): no file of the user's yet, renamed or removed when done.
+// "*.crdownload", and "*.download" of the panes' downloads): no file of the
+// user's yet, renamed or removed when done.
 bool IsEngineTemporaryName(std::string_view name);
 
 }  // namespace ravo

@@ -152,7 +152,21 @@ INSTANTIATE_TEST_SUITE_P(
         RenameCase{"not captured before: captured now", "dl.part", kText, "song.mp3",
                    {{"song.mp3", ".mp3"}}},
         RenameCase{"the engine's download done", ".org.chromium.Chromium.Xy12Zq", JpegHead(),
-                   "photo.dat", {{"photo.dat", ".jpg"}}}));
+                   "photo.dat", {{"photo.dat", ".jpg"}}},
+        RenameCase{"a pane's download done", "clip.mp4.download", kText, "clip.mp4",
+                   {{"clip.mp4", ".mp4"}}}));
+
+// A download that made its final name as an empty place-holder and renames
+// its finished file over it leaves one row.
+TEST_F(CaptureMonitorTest, AFileRenamedOverAListedOneTakesItsRow) {
+  test::WriteFile(dir / "film.webm", "");
+  Report(foAdded, "film.webm");
+  test::WriteFile(dir / "film.webm.download", JpegHead());
+  Report(foAdded, "film.webm.download");
+  fs::rename(dir / "film.webm.download", dir / "film.webm");
+  Report(foRenamed, "film.webm.download", "film.webm");
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"film.webm", ".jpg"}}));
+}
 
 TEST_F(CaptureMonitorTest, FilesCapturedInARenamedFolderAreFollowedThere) {
   test::WriteFile(dir / "dl/a.mp3", kText);

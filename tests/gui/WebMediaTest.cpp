@@ -166,9 +166,16 @@ TEST_F(WebMediaTest, DownloadsLandInTheDownloadFolderUnderFreeNames) {
   // engine's own is ever listed.
   ASSERT_TRUE(test::WaitForQt([&] { return window.Captured().RowOfPath(folder + "/film (1).webm"); }));
   EXPECT_NE(window.Captured().RowOfPath(folder + "/film.webm"), 0);
+  std::map<std::string, int> rowsOf;
+  for (int row = 1; row <= window.Captured().CapturedCount(); ++row) {
+    ++rowsOf[*window.Captured().PathOfRow(row)];
+  }
+  EXPECT_EQ(rowsOf[folder + "/film.webm"], 1);
+  EXPECT_EQ(rowsOf[folder + "/film (1).webm"], 1);
   for (int row = 1; row <= window.Captured().CapturedCount(); ++row) {
     std::string name = window.Captured().Grid().Cell(CaptureList::kNameCol, row);
-    EXPECT_FALSE(name.starts_with(".org.chromium") || name.ends_with(".crdownload")) << name;
+    EXPECT_FALSE(name.starts_with(".org.chromium") || name.ends_with("download")) << name;
+    EXPECT_NE(name, "") << "row " << row;
   }
   window.Button1->click();
 }
