@@ -58,6 +58,9 @@ class ScratchDir {
 
   void Remove(const std::string& path) const { ::unlink(path.c_str()); }
 
+  // The folder, for targets that name their own files in it.
+  const std::string& Path() const { return dir_; }
+
  private:
   [[noreturn]] static void Fail(const char* what, const std::string& path) {
     std::fprintf(stderr, "fuzz scratch: %s %s: %s\n", what, path.c_str(), std::strerror(errno));
