@@ -63,10 +63,12 @@ std::int64_t NextTime(const Track& track) {
   return av_rescale_q(ts, track.input->streams[p->stream_index]->time_base, AV_TIME_BASE_Q);
 }
 
-std::string Mux(const std::vector<std::string>& inputs, const std::string& output) {
+std::string Mux(const std::vector<std::string>& inputs, const std::string& output,
+                Container container) {
   std::vector<Track> tracks(inputs.size());
   AVFormatContext* made = nullptr;
-  int error = avformat_alloc_output_context2(&made, nullptr, nullptr, output.c_str());
+  const char* format = container == Container::kMp4 ? "mp4" : "webm";
+  int error = avformat_alloc_output_context2(&made, nullptr, format, output.c_str());
   if (error < 0 || !made) return Reason("无法创建 " + output, error);
   Output out(made);
   for (std::size_t i = 0; i < inputs.size(); ++i) {
@@ -118,10 +120,11 @@ std::string Mux(const std::vector<std::string>& inputs, const std::string& outpu
 
 }  // namespace
 
-std::string MuxTracks(const std::vector<std::string>& inputs, const std::string& output) {
+std::string MuxTracks(const std::vector<std::string>& inputs, const std::string& output,
+                      Container container) {
   if (inputs.empty()) return "没有可合并的音视频轨道";
-  av_log_set_level(AV_LOG_ERROR);
-  std::string error = Mux(inputs, output);
+  av_log_set_level(AV_LOG_QUIET);
+  std::string error = Mux(inputs, output, container);
   if (!error.empty()) std::remove(output.c_str());
   return error;
 }

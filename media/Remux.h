@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "media/MediaSegment.h"
+
 namespace ravo::media {
 
-// Writes every stream of the inputs, interleaved by time, into `output`
-// (its container from its extension: .mp4 or .webm). An empty text on
-// success; else the reason, and no output is left.
-std::string MuxTracks(const std::vector<std::string>& inputs, const std::string& output);
+// Writes every stream of the inputs, interleaved by time, into `output` in
+// the container. An empty text on success; else the reason, and no output
+// is left.
+std::string MuxTracks(const std::vector<std::string>& inputs, const std::string& output,
+                      Container container);
 
 }  // namespace ravo::media

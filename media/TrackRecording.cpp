@@ -42,6 +42,15 @@ TrackRecording::Appended TrackRecording::Append(std::string_view chunk) {
 }
 
 std::vector<std::string> TrackRecording::Assemble(const std::string& stem, std::string& error) {
+  return Assemble(
+      [&](int run) {
+        return stem + (run == 0 ? "" : " (" + std::to_string(run + 1) + ")") +
+               ExtensionOf(container_);
+      },
+      error);
+}
+
+std::vector<std::string> TrackRecording::Assemble(const NameFn& nameOf, std::string& error) {
   out_.flush();
   std::ifstream in(path_, std::ios::binary);
   std::vector<std::string> files;
@@ -58,8 +67,7 @@ std::vector<std::string> TrackRecording::Assemble(const std::string& stem, std::
                               return a.timed && b.timed && a.time == b.time;
                             }),
                 media.end());
-    std::string name = stem + (files.empty() ? "" : " (" + std::to_string(files.size() + 1) + ")") +
-                       ExtensionOf(container_);
+    std::string name = nameOf(static_cast<int>(files.size()));
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out.write(inits_[run].data(), static_cast<std::streamsize>(inits_[run].size()));
     std::string buffer;

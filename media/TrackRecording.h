@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,8 +31,11 @@ class TrackRecording {
   bool HasMedia() const;
 
   // Writes the stream in time order, each media segment once, a file per
-  // initialization segment: stem + extension, then stem + " (2)" +
-  // extension, ... The files written, or an empty list with the reason.
+  // initialization segment, named by `nameOf` (from 0). The files written,
+  // or an empty list with the reason.
+  using NameFn = std::function<std::string(int run)>;
+  std::vector<std::string> Assemble(const NameFn& nameOf, std::string& error);
+  // The same, named stem + extension, then stem + " (2)" + extension, ...
   std::vector<std::string> Assemble(const std::string& stem, std::string& error);
 
  private:

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -52,6 +53,14 @@ std::string CopyFileRangesReplacing(const ReadOnlyFile& source, std::span<const 
 // on success (also when it was there), else the reason, in the user's
 // language.
 std::string MakeFolders(const std::string& path);
+
+// The bytes that an ordinary user may still write on the filesystem that
+// holds the path; nullopt when the system does not say.
+std::optional<std::uint64_t> FreeSpace(const std::string& path);
+
+// Renames a file over another of the same filesystem, replacing it; the
+// reason on failure, else an empty text.
+std::string RenameReplacing(const std::string& from, const std::string& to);
 
 // Removes the file at path; false when there is none or it cannot go.
 bool RemoveFile(const std::string& path);

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -153,6 +154,17 @@ std::string MakeFolders(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return Reason(("无法创建文件夹 " + path).c_str(), errno);
   if (!S_ISDIR(st.st_mode)) return Reason(("无法创建文件夹 " + path).c_str(), ENOTDIR);
+  return {};
+}
+
+std::optional<std::uint64_t> FreeSpace(const std::string& path) {
+  struct statvfs fs {};
+  if (::statvfs(path.c_str(), &fs) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+}
+
+std::string RenameReplacing(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return Reason(("无法改名为 " + to).c_str(), errno);
   return {};
 }
 

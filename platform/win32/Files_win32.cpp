@@ -175,6 +175,19 @@ std::string MakeFolders(const std::string& path) {
   return {};
 }
 
+std::optional<std::uint64_t> FreeSpace(const std::string& path) {
+  ULARGE_INTEGER available{};
+  if (!GetDiskFreeSpaceExA(path.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+  return available.QuadPart;
+}
+
+std::string RenameReplacing(const std::string& from, const std::string& to) {
+  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return Reason("无法改名为 " + to, GetLastError());
+  }
+  return {};
+}
+
 bool RemoveFile(const std::string& path) { return !path.empty() && DeleteFileA(path.c_str()); }
 
 // The user's temporary folder is the user's own; a folder made in it

@@ -35,7 +35,7 @@ class RemuxTest : public testing::TestWithParam<bool> {
 TEST_P(RemuxTest, VideoAndAudioBecomeOneFileThatPlaysThroughWithPictureAndSound) {
   test::Dash dash = test::MakeDash(dir / "dash", GetParam());
   std::string output = dir / (std::string("film") + ExtensionOf(container()));
-  ASSERT_EQ(MuxTracks({Track(dash.video, "video"), Track(dash.audio, "audio")}, output), "");
+  ASSERT_EQ(MuxTracks({Track(dash.video, "video"), Track(dash.audio, "audio")}, output, container()), "");
   std::string streams;
   ASSERT_TRUE(test::Shell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" +
                               output + "'",
@@ -48,10 +48,10 @@ TEST_P(RemuxTest, VideoAndAudioBecomeOneFileThatPlaysThroughWithPictureAndSound)
 
 TEST_P(RemuxTest, AFailureSaysWhyAndLeavesNoFile) {
   std::string output = dir / (std::string("film") + ExtensionOf(container()));
-  std::string error = MuxTracks({dir / "missing.mp4"}, output);
+  std::string error = MuxTracks({dir / "missing.mp4"}, output, container());
   EXPECT_NE(error.find("无法读取"), std::string::npos) << error;
   EXPECT_FALSE(platform::QueryFile(output).exists);
-  EXPECT_NE(MuxTracks({}, output), "");
+  EXPECT_NE(MuxTracks({}, output, container()), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, RemuxTest, testing::Values(false, true),
