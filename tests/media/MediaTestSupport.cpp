@@ -7,17 +7,6 @@
 
 namespace ravo::media::test {
 
-bool Shell(const std::string& command, std::string* output) {
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return false;
-  std::string text;
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
-  int status = ::pclose(pipe);
-  if (output) *output = text;
-  return status == 0;
-}
-
 bool HaveFfmpeg() { return Shell("ffmpeg -version && ffprobe -version"); }
 
 namespace {

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ShellCommand.h"
 #include "tests/support/TestSupport.h"
 
 namespace ravo::media::test {
 
-// Runs a shell command; true when it exits 0. Its output goes to `output`.
-bool Shell(const std::string& command, std::string* output = nullptr);
+using ravo::test::Shell;
 
 // True when ffmpeg and ffprobe are there.
 bool HaveFfmpeg();

@@ -19,6 +19,7 @@
 #include "platform/ChangePort.h"
 #include "platform/Drives.h"
 #include "platform/Process.h"
+#include "tests/support/ShellCommand.h"
 #include "tests/support/TestSupport.h"
 #include "tests/watch/ChangeCollector.h"
 #include "tests/watch/FileClock.h"
@@ -26,17 +27,13 @@
 namespace ravo {
 namespace {
 
-// The output of a shell command, and whether it succeeded.
+// A failed set-up command says what it printed.
 bool Shell(const std::string& command, std::string* output = nullptr) {
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return false;
   std::string text;
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
-  int status = ::pclose(pipe);
+  bool ok = test::Shell(command, &text);
+  if (!ok) std::fprintf(stderr, "%s: %s", command.c_str(), text.c_str());
   if (output) *output = text;
-  if (status != 0) std::fprintf(stderr, "%s: %s", command.c_str(), text.c_str());
-  return status == 0;
+  return ok;
 }
 
 class MountBoundaryTest : public testing::Test {
