@@ -90,6 +90,13 @@ std::map<std::string, std::string> ParseUserDirs(std::string_view text, const st
   return dirs;
 }
 
+std::string UserFolder(const UserEnvironment& env, const std::string& key,
+                       const std::string& fallback) {
+  std::map<std::string, std::string> dirs = ParseUserDirs(env.userDirsText, env.home);
+  if (auto it = dirs.find(key); it != dirs.end() && it->second != env.home) return it->second;
+  return env.home.empty() ? std::string() : Join(env.home, fallback);
+}
+
 std::vector<std::string> BrowsingFolders(const UserEnvironment& env, const std::string& ownCache) {
   std::vector<std::string> folders;
   std::string cacheHome = CacheHome(env);

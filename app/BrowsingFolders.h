@@ -35,6 +35,11 @@ std::string CacheHome(const UserEnvironment& env);
 // "$HOME/..." or absolute.
 std::map<std::string, std::string> ParseUserDirs(std::string_view text, const std::string& home);
 
+// The XDG user folder `key` ("DOWNLOAD", "VIDEOS") that user-dirs.dirs
+// names, else HOME/fallback; empty without a home.
+std::string UserFolder(const UserEnvironment& env, const std::string& key,
+                       const std::string& fallback);
+
 // In order: `ownCache` (the program's own browser panes' cache; where it is
 // empty, the program's folder in the cache home), the caches of the
 // browsers people use (Chromium-based and Firefox, also as snaps and

@@ -18,11 +18,7 @@ bool Taken(const std::string& folder, const std::string& name) {
 }  // namespace
 
 std::string DownloadFolder(const UserEnvironment& env) {
-  std::map<std::string, std::string> dirs = ParseUserDirs(env.userDirsText, env.home);
-  if (auto it = dirs.find("DOWNLOAD"); it != dirs.end() && it->second != env.home) {
-    return it->second;
-  }
-  return env.home.empty() ? std::string() : JoinPath(env.home, "Downloads");
+  return UserFolder(env, "DOWNLOAD", "Downloads");
 }
 
 std::string FreeDownloadName(const std::string& folder, std::string_view suggested) {

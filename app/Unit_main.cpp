@@ -29,6 +29,7 @@
 #include "fsutil/velDialogs.h"
 #include "fsutil/velwindows.h"
 #include "app/BrowsingFolders.h"
+#include "fsutil/PathText.h"
 #include "app/DownloadBar.h"
 #include "app/Downloads.h"
 #include "app/QtText.h"
@@ -258,6 +259,10 @@ void TForm_main::BuildBrowserPage() {
   layout->addWidget(Panel3, 1, 0);
   layout->addWidget(DownloadBar1, 2, 0);
   layout->setRowStretch(1, 1);
+  // Videos that pages stream to their players are kept while monitoring is on.
+  StreamCapture1 = new TStreamCaptureHost(this);
+  StreamCapture1->Install(BrowserProfile(), {web->page(), web2->page()});
+  StreamCapture1->OnNotice = [this](const std::string& text) { SetStatusText(text); };
   RzPageControl1->addWidget(TabSheet2);
 }
 
@@ -384,12 +389,15 @@ void TForm_main::Button1Click() {
     }
     for (auto& watcher : watchers_) watcher->SetActived(true);
     recheckTimer_->start();
+    StreamCapture1->SetRecording(
+        true, JoinPath(UserFolder(CurrentUserEnvironment(), "VIDEOS", "Videos"), "Ravo上网自动下载工具"));
   } else {
     Timer1->stop();
     Button1->setText(Text(kStartMonitoring));
     for (auto& watcher : watchers_) watcher->SetActived(false);
     for (std::size_t i = 0; i < watchers_.size(); ++i) SetWarning(i, "");
     recheckTimer_->stop();
+    StreamCapture1->SetRecording(false, {});
     monitor_.Stop();
   }
 }

@@ -17,6 +17,7 @@
 #include "app/QtDispatcher.h"
 #include "app/StringGrid.h"
 #include "app/DownloadBar.h"
+#include "app/StreamCaptureHost.h"
 #include "browser/VelwebBrowser.h"
 
 class QCheckBox;
@@ -109,6 +110,7 @@ class TForm_main : public QWidget {
   QWidget* Panel3;
   TVelWebBrowser* web2;
   TDownloadBar* DownloadBar1;
+  TStreamCaptureHost* StreamCapture1;
   QTimer* Timer1;
   TFileSystemWatcher* FileSystemWatcher1;
   TFileSystemWatcher* FileSystemWatcher2;

@@ -5,15 +5,22 @@ add_library(ravo_gui STATIC
   ErrorReport.cpp
   JpegImage.cpp
   QtDispatcher.cpp
+  StreamCaptureHost.cpp
   Unit_main.cpp
   ${PROJECT_SOURCE_DIR}/fsutil/velDialogs.cpp
+)
+qt_add_resources(ravo_gui scripts
+  PREFIX /scripts
+  BASE resources
+  FILES resources/stream-capture.js
 )
 qt_add_resources(ravo_gui pictures
   PREFIX /pictures
   BASE resources
   FILES resources/start.jpg resources/capture.png resources/browse.png
 )
-target_link_libraries(ravo_gui PUBLIC ravo_capture ravo_browser ravo_widgets Qt6::Widgets JPEG::JPEG)
+target_link_libraries(ravo_gui PUBLIC ravo_capture ravo_browser ravo_widgets ravo_streamcapture
+  Qt6::Widgets Qt6::WebChannel JPEG::JPEG)
 
 add_executable(ravo main.cpp)
 target_link_libraries(ravo PRIVATE ravo_gui)

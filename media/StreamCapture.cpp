@@ -165,4 +165,18 @@ StreamCapture::Ended StreamCapture::EndAll() {
   return ended;
 }
 
+bool StreamCapture::Discard(const std::string& prefix) {
+  bool any = false;
+  for (auto it = players_.begin(); it != players_.end();) {
+    if (!it->first.starts_with(prefix)) {
+      ++it;
+      continue;
+    }
+    for (const auto& [id, track] : it->second.buffers) platform::RemoveFile(track->Path());
+    it = players_.erase(it);
+    any = true;
+  }
+  return any;
+}
+
 }  // namespace ravo::media

@@ -60,6 +60,10 @@ class StreamCapture {
   // Ends every player (monitoring stops, the program ends).
   Ended EndAll();
 
+  // Drops the players whose ids begin with the prefix, and what they
+  // recorded (protected media is not kept). True when there were any.
+  bool Discard(const std::string& prefix);
+
   // Players being recorded.
   std::size_t Recording() const { return players_.size(); }
 

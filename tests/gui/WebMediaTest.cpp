@@ -9,11 +9,13 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 #include <map>
 
 #include "app/CaptureList.h"
 #include "app/Unit_main.h"
 #include "platform/Drives.h"
+#include "tests/media/MediaTestSupport.h"
 #include "tests/support/QtTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -177,6 +179,77 @@ TEST_F(WebMediaTest, DownloadsLandInTheDownloadFolderUnderFreeNames) {
     EXPECT_FALSE(name.starts_with(".org.chromium") || name.ends_with("download")) << name;
     EXPECT_NE(name, "") << "row " << row;
   }
+  window.Button1->click();
+}
+
+// A page's own player fed through Media Source Extensions, two buffers,
+// one segment out of order and one twice: while monitoring is on the video
+// is kept, listed as it grows, and ends up as one file with picture and
+// sound; with monitoring off nothing is written.
+TEST_F(WebMediaTest, AStreamedVideoIsKeptAsOneFileWhileMonitoring) {
+  if (!media::test::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is needed to make the stream";
+  test::TempDir made;
+  media::test::Dash dash = media::test::MakeDash(made / "dash", true);
+  auto serve = [&](const QByteArray& name, const std::string& bytes) {
+    server.Serve("/mse/" + name, {QByteArray::fromStdString(bytes), 200,
+                                  "Content-Type: application/octet-stream\r\n"});
+  };
+  serve("v-init", dash.video.init);
+  serve("a-init", dash.audio.init);
+  for (std::size_t i = 0; i < dash.video.media.size(); ++i) serve("v" + QByteArray::number(int(i)), dash.video.media[i]);
+  for (std::size_t i = 0; i < dash.audio.media.size(); ++i) serve("a" + QByteArray::number(int(i)), dash.audio.media[i]);
+  QString audioNames;
+  for (std::size_t i = 0; i < dash.audio.media.size(); ++i) audioNames += QStringLiteral(",'a%1'").arg(i);
+  const QString player = QStringLiteral(
+      "<!doctype html><title>loading</title><video id=v muted></video><script>"
+      "const ms = new MediaSource(); v.src = URL.createObjectURL(ms);"
+      "ms.addEventListener('sourceopen', async () => {"
+      "  const vb = ms.addSourceBuffer('video/webm; codecs=\"vp9\"');"
+      "  const ab = ms.addSourceBuffer('audio/webm; codecs=\"opus\"');"
+      "  const get = async n => new Uint8Array(await (await fetch(n)).arrayBuffer());"
+      "  const put = (b, d) => new Promise(r => { b.addEventListener('updateend', r, {once: true});"
+      "                                          b.appendBuffer(d); });"
+      "  for (const n of ['v-init','v0','v2','v1','v1','v3']) await put(vb, await get(n));"
+      "  for (const n of ['a-init'%1]) await put(ab, await get(n));"
+      "  ms.endOfStream(); document.title = 'done ' + location.pathname;"
+      "});</script>").arg(audioNames);
+  server.Serve("/mse/off.html", player);
+  server.Serve("/mse/on.html", player);
+
+  const std::string folder = *home_ / "Videos/Ravo上网自动下载工具";
+  auto files = [&] {
+    std::vector<std::string> names;
+    if (platform::QueryFile(folder).isDirectory) {
+      for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path());
+    }
+    return names;
+  };
+
+  // Off: nothing is written.
+  window.web->Navigate(server.Url("/mse/off.html"));
+  ASSERT_TRUE(test::WaitForQt([&] { return window.web->title() == QStringLiteral("done /mse/off.html"); }));
+  test::RunEventsFor(std::chrono::milliseconds(500));
+  EXPECT_TRUE(files().empty());
+
+  StartMonitoring();
+  window.web->Navigate(server.Url("/mse/on.html"));
+  ASSERT_TRUE(test::WaitForQt([&] { return window.web->title() == QStringLiteral("done /mse/on.html"); }));
+  ASSERT_TRUE(test::WaitForQt(
+      [&] {
+        auto now = files();
+        return now.size() == 1 && !now[0].ends_with(".download") &&
+               media::test::DecodesCleanly(now[0]);
+      },
+      std::chrono::seconds(30)))
+      << window.StatusText();
+  std::string film = files()[0];
+  EXPECT_TRUE(film.ends_with(".webm")) << film;
+  std::string streams;
+  media::test::Shell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + film + "'",
+                     &streams);
+  EXPECT_EQ(streams, "video\naudio\n");
+  EXPECT_NEAR(media::test::DurationOf(film), 4.0, 0.5);
+  EXPECT_TRUE(test::WaitForQt([&] { return window.Captured().RowOfPath(film) != 0; }));
   window.Button1->click();
 }
 

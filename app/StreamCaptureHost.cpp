@@ -1,0 +1,105 @@
+#include "app/StreamCaptureHost.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QPointer>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+
+#include "app/QtText.h"
+#include "media/StreamCaptureWorker.h"
+
+namespace ravo {
+namespace {
+
+// A chunk larger than this is no media segment: it is not kept.
+constexpr qsizetype kMaxChunkBase64 = 96 << 20;
+
+QString ReadResource(const QString& name) {
+  QFile file(name);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return QString::fromUtf8(file.readAll());
+}
+
+// The page script, given Qt's QWebChannel without leaving it in the page.
+QString PageScript() {
+  QString channel = ReadResource(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+  QString capture = ReadResource(QStringLiteral(":/scripts/stream-capture.js"));
+  if (channel.isEmpty() || capture.isEmpty()) return {};
+  return capture + QStringLiteral("((function () {\n") + channel +
+         QStringLiteral("\nreturn QWebChannel;\n})());\n");
+}
+
+}  // namespace
+
+TStreamCaptureHost::TStreamCaptureHost(QObject* parent)
+    : QObject(parent), channel_(new QWebChannel(this)) {
+  channel_->registerObject(QStringLiteral("ravoStreams"), this);
+}
+
+TStreamCaptureHost::~TStreamCaptureHost() = default;
+
+void TStreamCaptureHost::Install(QWebEngineProfile* profile,
+                                 const std::vector<QWebEnginePage*>& pages) {
+  QString source = PageScript();
+  if (source.isEmpty()) return;
+  QWebEngineScript script;
+  script.setName(QStringLiteral("ravo-stream-capture"));
+  script.setSourceCode(source);
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setWorldId(QWebEngineScript::MainWorld);
+  script.setRunsOnSubFrames(true);
+  profile->scripts()->insert(script);
+  for (QWebEnginePage* page : pages) page->setWebChannel(channel_, QWebEngineScript::MainWorld);
+}
+
+void TStreamCaptureHost::SetRecording(bool on, const std::string& folder) {
+  if (!on) {
+    worker_.reset();  // makes the files of what was being recorded
+    return;
+  }
+  if (worker_) return;
+  toldProtected_ = false;
+  QPointer<TStreamCaptureHost> self(this);
+  worker_ = std::make_unique<media::StreamCaptureWorker>(
+      media::StreamCapture::Settings{folder},
+      [self](const media::StreamCapture::Ended& ended) {
+        // From the worker thread to the main thread.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, ended] {
+              if (!self || !self->OnNotice) return;
+              if (!ended.notice.empty()) self->OnNotice(ended.notice);
+              for (const std::string& file : ended.files) self->OnNotice("已保存网页视频 " + file);
+            },
+            Qt::QueuedConnection);
+      });
+}
+
+void TStreamCaptureHost::addSourceBuffer(const QString& player, const QString& buffer,
+                                         const QString& mime) {
+  if (worker_) worker_->AddBuffer(Bytes(player), Bytes(buffer), mime.toStdString());
+}
+
+void TStreamCaptureHost::appendBuffer(const QString& player, const QString& buffer,
+                                      const QString& base64) {
+  if (!worker_ || base64.size() > kMaxChunkBase64) return;
+  QByteArray bytes = QByteArray::fromBase64(base64.toLatin1());
+  worker_->Append(Bytes(player), Bytes(buffer), bytes.toStdString());
+}
+
+void TStreamCaptureHost::endOfStream(const QString& player) {
+  if (worker_) worker_->End(Bytes(player));
+}
+
+void TStreamCaptureHost::protectedMedia(const QString& frame) {
+  if (!worker_) return;
+  worker_->Discard(Bytes(frame));
+  if (!toldProtected_ && OnNotice) OnNotice("受保护的视频无法保存");
+  toldProtected_ = true;
+}
+
+}  // namespace ravo
