@@ -40,7 +40,12 @@ TStreamCaptureHost::TStreamCaptureHost(QObject* parent)
   channel_->registerObject(QStringLiteral("ravoStreams"), this);
 }
 
-TStreamCaptureHost::~TStreamCaptureHost() = default;
+// The workers end (their files are made) before the host goes: the
+// reports they send find no host then and are dropped.
+TStreamCaptureHost::~TStreamCaptureHost() {
+  worker_.reset();
+  finishing_.clear();
+}
 
 void TStreamCaptureHost::Install(QWebEngineProfile* profile,
                                  const std::vector<QWebEnginePage*>& pages) {
@@ -58,7 +63,11 @@ void TStreamCaptureHost::Install(QWebEngineProfile* profile,
 
 void TStreamCaptureHost::SetRecording(bool on, const std::string& folder) {
   if (!on) {
-    worker_.reset();  // makes the files of what was being recorded
+    if (worker_) {
+      // Ending a worker makes its files, which may take a while for a long
+      // stream: it ends on a thread of its own.
+      finishing_.emplace_back([worker = std::move(worker_)]() mutable { worker.reset(); });
+    }
     return;
   }
   if (worker_) return;

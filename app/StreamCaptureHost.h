@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QWebEnginePage;
@@ -34,8 +35,9 @@ class TStreamCaptureHost : public QObject {
   // each of the pages.
   void Install(QWebEngineProfile* profile, const std::vector<QWebEnginePage*>& pages);
 
-  // On: streams go into the folder. Off: what is being recorded is made
-  // into files, and nothing more is written.
+  // On: streams go into the folder. Off: nothing more is written, and what
+  // was being recorded is made into files in the background (the window
+  // does not wait for it; closing the program does).
   void SetRecording(bool on, const std::string& folder);
   bool Recording() const { return worker_ != nullptr; }
 
@@ -51,6 +53,7 @@ class TStreamCaptureHost : public QObject {
 
  private:
   std::unique_ptr<media::StreamCaptureWorker> worker_;
+  std::vector<std::jthread> finishing_;  // workers ending their last streams
   QWebChannel* channel_;
   bool toldProtected_ = false;
 };
