@@ -1,6 +1,7 @@
 #include "app/StreamCaptureHost.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QFile>
 #include <QPointer>
 #include <QWebChannel>
@@ -72,6 +73,7 @@ void TStreamCaptureHost::SetRecording(bool on, const std::string& folder) {
   }
   if (worker_) return;
   toldProtected_ = false;
+  protectedFrames_.clear();
   QPointer<TStreamCaptureHost> self(this);
   worker_ = std::make_unique<media::StreamCaptureWorker>(
       media::StreamCapture::Settings{folder},
@@ -88,14 +90,23 @@ void TStreamCaptureHost::SetRecording(bool on, const std::string& folder) {
       });
 }
 
+// A player's id begins with the id of its frame.
+bool TStreamCaptureHost::IsProtected(const QString& player) const {
+  return std::any_of(protectedFrames_.begin(), protectedFrames_.end(), [&](const QString& frame) {
+    return player.startsWith(frame + QLatin1Char('-'));
+  });
+}
+
 void TStreamCaptureHost::addSourceBuffer(const QString& player, const QString& buffer,
                                          const QString& mime) {
-  if (worker_) worker_->AddBuffer(Bytes(player), Bytes(buffer), mime.toStdString());
+  if (worker_ && !IsProtected(player)) {
+    worker_->AddBuffer(Bytes(player), Bytes(buffer), mime.toStdString());
+  }
 }
 
 void TStreamCaptureHost::appendBuffer(const QString& player, const QString& buffer,
                                       const QString& base64) {
-  if (!worker_ || base64.size() > kMaxChunkBase64) return;
+  if (!worker_ || base64.size() > kMaxChunkBase64 || IsProtected(player)) return;
   QByteArray bytes = QByteArray::fromBase64(base64.toLatin1());
   worker_->Append(Bytes(player), Bytes(buffer), bytes.toStdString());
 }
@@ -104,9 +115,12 @@ void TStreamCaptureHost::endOfStream(const QString& player) {
   if (worker_) worker_->End(Bytes(player));
 }
 
+// A frame that asks for protected media keeps none of its streams, those
+// begun before and those to come.
 void TStreamCaptureHost::protectedMedia(const QString& frame) {
-  if (!worker_) return;
-  worker_->Discard(Bytes(frame));
+  if (!worker_ || frame.isEmpty()) return;
+  if (!protectedFrames_.contains(frame)) protectedFrames_ << frame;
+  worker_->Discard(Bytes(frame + QLatin1Char('-')));
   if (!toldProtected_ && OnNotice) OnNotice("受保护的视频无法保存");
   toldProtected_ = true;
 }

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -54,7 +55,10 @@ class TStreamCaptureHost : public QObject {
  private:
   std::unique_ptr<media::StreamCaptureWorker> worker_;
   std::vector<std::jthread> finishing_;  // workers ending their last streams
+  bool IsProtected(const QString& player) const;
+
   QWebChannel* channel_;
+  QStringList protectedFrames_;  // frames that asked for protected media
   bool toldProtected_ = false;
 };
 

@@ -215,6 +215,12 @@ TEST_F(WebMediaTest, AStreamedVideoIsKeptAsOneFileWhileMonitoring) {
       "});</script>").arg(audioNames);
   server.Serve("/mse/off.html", player);
   server.Serve("/mse/on.html", player);
+  // The same player on a page that asks for protected media first.
+  server.Serve("/mse/protected.html",
+               QString(player).replace(QStringLiteral("const ms = new MediaSource();"),
+                                       QStringLiteral("navigator.requestMediaKeySystemAccess("
+                                                      "'org.w3.clearkey', [{}]).catch(() => {});"
+                                                      "const ms = new MediaSource();")));
 
   const std::string folder = *home_ / "Videos/Ravo上网自动下载工具";
   auto files = [&] {
@@ -250,6 +256,15 @@ TEST_F(WebMediaTest, AStreamedVideoIsKeptAsOneFileWhileMonitoring) {
   EXPECT_EQ(streams, "video\naudio\n");
   EXPECT_NEAR(media::test::DurationOf(film), 4.0, 0.5);
   EXPECT_TRUE(test::WaitForQt([&] { return window.Captured().RowOfPath(film) != 0; }));
+
+  // Protected media is not kept, and the user is told.
+  window.web->Navigate(server.Url("/mse/protected.html"));
+  ASSERT_TRUE(test::WaitForQt(
+      [&] { return window.web->title() == QStringLiteral("done /mse/protected.html"); }));
+  EXPECT_TRUE(test::WaitForQt([&] { return window.StatusText() == "受保护的视频无法保存"; }))
+      << window.StatusText();
+  test::RunEventsFor(std::chrono::seconds(1));
+  EXPECT_EQ(files(), std::vector<std::string>{film});
   window.Button1->click();
 }
 
