@@ -1,7 +1,8 @@
 // Arbitrary bytes as a chunk that a page's player appends to a media
 // source, read as fragmented MP4 and as WebM, and kept by a recording that
 // puts what it holds in order. Nothing is read beyond the chunk; a chunk
-// that is no initialization segment never becomes one.
+// that is no initialization segment never becomes one; the codecs read
+// from it lie within it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,6 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SegmentInfo info = ravo::media::ReadSegment(c, chunk);
     ravo::fuzz::Expect(info.kind == SegmentInfo::kMedia || !info.time.has_value(),
                        "only media segments have a time");
+    std::optional<std::string> codecs = ravo::media::JoinableCodecs(c, chunk);
+    ravo::fuzz::Expect(!codecs || (c == Container::kWebm && !codecs->empty() &&
+                                   codecs->size() <= chunk.size()),
+                       "codecs come from WebM tracks within the chunk");
   }
   // The chunk cut in three, appended after the first third as if it were the
   // stream's start: the recording keeps its bytes and its order holds.

@@ -121,6 +121,44 @@ std::optional<std::pair<Element, std::size_t>> ReadElement(std::string_view byte
                         header + static_cast<std::size_t>(size));
 }
 
+constexpr std::uint32_t kTracks = 0x1654AE6B;
+constexpr std::uint32_t kTrackEntry = 0xAE;
+constexpr std::uint32_t kCodecId = 0x86;
+
+// Calls visit(element) for the elements of `bytes` in order, up to the
+// first that cannot be read; visit returns false to stop.
+template <typename Visit>
+void ForEachElement(std::string_view bytes, Visit visit) {
+  for (int n = 0; n < kMaxItemsPerLevel; ++n) {
+    auto element = ReadElement(bytes);
+    if (!element || !visit(element->first)) return;
+    bytes.remove_prefix(element->second);
+  }
+}
+
+std::string WebmCodecs(std::string_view init) {
+  std::string codecs;
+  ForEachElement(init, [&](const Element& top) {
+    if (top.id != kSegment) return true;
+    ForEachElement(top.body, [&](const Element& child) {
+      if (child.id != kTracks) return true;
+      ForEachElement(child.body, [&](const Element& entry) {
+        if (entry.id != kTrackEntry) return true;
+        ForEachElement(entry.body, [&](const Element& field) {
+          if (field.id != kCodecId) return true;
+          if (!codecs.empty()) codecs += ',';
+          codecs += field.body;
+          return false;
+        });
+        return true;
+      });
+      return false;
+    });
+    return false;
+  });
+  return codecs;
+}
+
 SegmentInfo ReadWebm(std::string_view chunk) {
   SegmentInfo info;
   auto first = ReadElement(chunk);
@@ -158,6 +196,13 @@ std::optional<Container> ContainerOfMime(std::string_view mime) {
 
 SegmentInfo ReadSegment(Container container, std::string_view chunk) {
   return container == Container::kMp4 ? ReadMp4(chunk) : ReadWebm(chunk);
+}
+
+std::optional<std::string> JoinableCodecs(Container container, std::string_view init) {
+  if (container != Container::kWebm) return std::nullopt;
+  std::string codecs = WebmCodecs(init);
+  if (codecs.empty()) return std::nullopt;
+  return codecs;
 }
 
 const char* ExtensionOf(Container container) {

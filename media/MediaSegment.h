@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace ravo::media {
@@ -27,6 +28,14 @@ struct SegmentInfo {
 // What the chunk begins with. A chunk that is neither (the rest of a
 // segment appended in parts) is kOther.
 SegmentInfo ReadSegment(Container container, std::string_view chunk);
+
+// The codecs an initialization segment announces, in track order (WebM:
+// the tracks' CodecIDs, "V_VP9,A_OPUS"). Segments of two initialization
+// segments with the same codecs can follow each other in one file: the
+// codec's own bitstream carries what changed (the picture size of another
+// quality). nullopt where that is not so (MP4, whose decoder settings
+// live in the initialization segment) or nothing can be read.
+std::optional<std::string> JoinableCodecs(Container container, std::string_view init);
 
 // The extension of files of the container, dot included.
 const char* ExtensionOf(Container container);

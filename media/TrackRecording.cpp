@@ -12,14 +12,27 @@ TrackRecording::TrackRecording(Container container, std::string path, std::uint6
 
 bool TrackRecording::HasMedia() const { return !pieces_.empty(); }
 
+// The run an initialization segment continues: the one it repeats, or one
+// of the same codecs where the container lets their segments follow each
+// other (another quality of the same stream); else a new one.
+int TrackRecording::RunFor(std::string_view init) {
+  auto same = std::find(inits_.begin(), inits_.end(), init);
+  if (same != inits_.end()) return static_cast<int>(same - inits_.begin());
+  if (std::optional<std::string> codecs = JoinableCodecs(container_, init)) {
+    for (std::size_t run = 0; run < inits_.size(); ++run) {
+      if (JoinableCodecs(container_, inits_[run]) == codecs) return static_cast<int>(run);
+    }
+  }
+  inits_.emplace_back(init);
+  return static_cast<int>(inits_.size() - 1);
+}
+
 TrackRecording::Appended TrackRecording::Append(std::string_view chunk) {
   if (!out_) return Appended::kFailed;
   if (chunk.size() > maxBytes_ - std::min(maxBytes_, size_)) return Appended::kTooLarge;
   SegmentInfo info = ReadSegment(container_, chunk);
   if (info.kind == SegmentInfo::kInit) {
-    auto known = std::find(inits_.begin(), inits_.end(), chunk);
-    run_ = static_cast<int>(known - inits_.begin());
-    if (known == inits_.end()) inits_.emplace_back(chunk);
+    run_ = RunFor(chunk);
   } else if (run_ < 0) {
     return Appended::kWritten;  // nothing can be played before an initialization segment
   }

@@ -47,6 +47,8 @@ class TrackRecording {
     bool timed = false;
   };
 
+  int RunFor(std::string_view init);
+
   Container container_;
   std::string path_;
   std::uint64_t maxBytes_;

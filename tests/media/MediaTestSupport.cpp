@@ -26,11 +26,13 @@ Segments Collect(const std::string& dir, int stream, const char* ext) {
 
 }  // namespace
 
-Dash MakeDash(const std::string& dir, bool webm, const std::string& size) {
+Dash MakeDash(const std::string& dir, bool webm, const std::string& size,
+              const std::string& videoCodec) {
   std::filesystem::create_directories(dir);
-  std::string codecs = webm ? "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -c:a libopus "
-                              "-dash_segment_type webm"
-                            : "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac";
+  std::string video = !videoCodec.empty() ? videoCodec : webm ? "libvpx-vp9" : "libx264";
+  std::string codecs = webm ? "-c:v " + video + " -deadline realtime -cpu-used 8 -c:a libopus "
+                                                "-dash_segment_type webm"
+                            : "-c:v " + video + " -preset ultrafast -pix_fmt yuv420p -c:a aac";
   std::string command = "cd '" + dir +
                         "' && ffmpeg -hide_banner -loglevel error -y -f lavfi -i "
                         "testsrc=size=" + size + ":rate=25:duration=4 -f lavfi -i "

@@ -29,7 +29,9 @@ struct Dash {
   Segments video;
   Segments audio;
 };
-Dash MakeDash(const std::string& dir, bool webm, const std::string& size = "320x240");
+// `videoCodec` replaces the container's usual video encoder (libvpx for VP8).
+Dash MakeDash(const std::string& dir, bool webm, const std::string& size = "320x240",
+              const std::string& videoCodec = "");
 
 // Seconds of media in the file (the end of its last packet), by ffprobe;
 // negative when it cannot tell.
