@@ -1,6 +1,9 @@
 #include "app/AdvStringGrid.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <algorithm>
 
 namespace ravo {
 
@@ -89,6 +92,7 @@ TAdvStringGrid::TAdvStringGrid(StringGrid& grid, QWidget* parent)
     grid_.SetCurrentRow(index.row() + 1);
     if (OnClickCell) OnClickCell(index.row() + 1, index.column());
   });
+  viewport()->setMouseTracking(true);
   connect(this, &QTableView::doubleClicked, this, [this](const QModelIndex&) {
     if (OnDblClick) OnDblClick();
   });
@@ -98,6 +102,45 @@ void TAdvStringGrid::SelectRow(int row) {
   if (row < 1 || row >= grid_.RowCount()) return;
   setCurrentIndex(model_->index(row - 1, 0));
   selectRow(row - 1);
+}
+
+std::vector<int> TAdvStringGrid::SelectedRows() const {
+  std::vector<int> rows;
+  for (const QModelIndex& index : selectionModel()->selectedRows()) rows.push_back(index.row() + 1);
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+bool TAdvStringGrid::viewportEvent(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::ToolTip: {
+      auto* help = static_cast<QHelpEvent*>(event);
+      QModelIndex index = indexAt(help->pos());
+      if (index.isValid()) {
+        restingRow_ = index.row() + 1;
+        if (OnRestOnRow) OnRestOnRow(restingRow_, help->globalPos());
+      }
+      return true;
+    }
+    case QEvent::MouseMove: {
+      QModelIndex index = indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+      int row = index.isValid() ? index.row() + 1 : 0;
+      if (restingRow_ != 0 && row != restingRow_) {
+        restingRow_ = 0;
+        if (OnLeaveRow) OnLeaveRow();
+      }
+      break;
+    }
+    case QEvent::Leave:
+      if (restingRow_ != 0) {
+        restingRow_ = 0;
+        if (OnLeaveRow) OnLeaveRow();
+      }
+      break;
+    default:
+      break;
+  }
+  return QTableView::viewportEvent(event);
 }
 
 }  // namespace ravo

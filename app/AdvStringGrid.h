@@ -7,6 +7,7 @@
 #include <QBrush>
 #include <QTableView>
 #include <functional>
+#include <vector>
 
 #include "app/StringGrid.h"
 
@@ -43,13 +44,24 @@ class TAdvStringGrid : public QTableView {
   // Selects a grid row (1..) as the current row.
   void SelectRow(int row);
 
+  // The grid rows (1..) of the selection, in ascending order.
+  std::vector<int> SelectedRows() const;
+
   std::function<void(int row, int col)> OnClickCell;
+  // The pointer rests on a row (where a tool tip would show), and has left
+  // it: moved to another row or out of the grid.
+  std::function<void(int row, QPoint globalPos)> OnRestOnRow;
+  std::function<void()> OnLeaveRow;
   std::function<void()> OnDblClick;
   std::function<void(int row, int col, QBrush& brush)> OnGetCellColor;
+
+ protected:
+  bool viewportEvent(QEvent* event) override;
 
  private:
   StringGrid& grid_;
   GridModel* model_;
+  int restingRow_ = 0;
 };
 
 }  // namespace ravo

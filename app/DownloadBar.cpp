@@ -71,7 +71,7 @@ void TDownloadBar::Start(QWebEngineDownloadRequest* request) {
   std::string name = Bytes(request->suggestedFileName());
   Item& item = AddRow(request->suggestedFileName());
   std::string error = folder.empty() ? "找不到下载文件夹" : platform::MakeFolders(folder);
-  std::string free = error.empty() ? FreeDownloadName(folder, name) : std::string();
+  std::string free = error.empty() ? FreeSaveName(folder, name) : std::string();
   if (free.empty()) {
     request->cancel();
     item.label->setText(Text("下载失败：" + name + "（" +

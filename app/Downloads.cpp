@@ -21,7 +21,7 @@ std::string DownloadFolder(const UserEnvironment& env) {
   return UserFolder(env, "DOWNLOAD", "Downloads");
 }
 
-std::string FreeDownloadName(const std::string& folder, std::string_view suggested) {
+std::string FreeSaveName(const std::string& folder, std::string_view suggested) {
   std::string name = TrimControls(NameOf(suggested));
   // A name of dots only would name a folder.
   if (name.find_first_not_of('.') == std::string::npos) name = "download";

@@ -13,11 +13,12 @@ namespace ravo {
 // without a home.
 std::string DownloadFolder(const UserEnvironment& env);
 
-// The name to save a download under: the suggested name without any folder
-// part or control characters ("download" when nothing is left), and where a
-// file of that name is in the folder, the first free of "name (1).ext",
-// "name (2).ext", ...
-std::string FreeDownloadName(const std::string& folder, std::string_view suggested);
+// The name to save a file into folder under, a download or a copy the user
+// asks for: the suggested name without any folder part or control
+// characters ("download" when nothing is left), and where a file of that
+// name is in the folder, the first free of "name (1).ext", "name (2).ext",
+// ...; empty when none of them is free.
+std::string FreeSaveName(const std::string& folder, std::string_view suggested);
 
 // True for the names the browser engine gives files it is still writing
 // (".org.chromium.Chromium.XXXXXX", ".com.google.Chrome.XXXXXX",

@@ -1,6 +1,11 @@
 #include "app/Unit_main.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QProgressDialog>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -20,6 +25,8 @@
 #include <QVBoxLayout>
 
 #include "app/AdvStringGrid.h"
+#include "app/CaptureCsv.h"
+#include "app/ThumbnailLoader.h"
 #include "app/CapturedFile.h"
 #include "app/ErrorReport.h"
 #include "app/JpegImage.h"
@@ -125,6 +132,17 @@ TForm_main::TForm_main(QWidget* parent)
     if (chosen.isEmpty()) return std::nullopt;
     return Bytes(chosen);
   };
+  askFolder = [this]() -> std::optional<std::string> {
+    QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("保存到文件夹"));
+    if (chosen.isEmpty()) return std::nullopt;
+    return Bytes(chosen);
+  };
+  askExportName = [this](const std::string& suggested) -> std::optional<std::string> {
+    QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("导出列表"), Text(suggested),
+                                                  QStringLiteral("CSV 文件 (*.csv)"));
+    if (chosen.isEmpty()) return std::nullopt;
+    return Bytes(chosen);
+  };
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -215,6 +233,7 @@ void TForm_main::BuildCapturePage() {
   warningPanel_->hide();
   StatusBar1->addPermanentWidget(warningPanel_);
   page->Align(AdvStringGrid1, 289, StatusBar1, 27);
+  BuildRowMenu();
 
   QWidget::setTabOrder(AdvStringGrid1, CheckBox1);
   QWidget::setTabOrder(CheckBox1, CheckBox2);
@@ -225,6 +244,22 @@ void TForm_main::BuildCapturePage() {
   QWidget::setTabOrder(Button1, Button2);
   QWidget::setTabOrder(Button2, Button4);
   RzPageControl1->addWidget(page);
+}
+
+void TForm_main::BuildRowMenu() {
+  PopupMenu1 = new QMenu(AdvStringGrid1);
+  MenuOpen = PopupMenu1->addAction(QStringLiteral("打开"));
+  MenuOpenFolder = PopupMenu1->addAction(QStringLiteral("打开所在文件夹"));
+  MenuCopyPath = PopupMenu1->addAction(QStringLiteral("复制路径"));
+  PopupMenu1->addSeparator();
+  MenuSaveAs = PopupMenu1->addAction(QStringLiteral("另存为…"));
+  MenuExport = PopupMenu1->addAction(QStringLiteral("导出列表…"));
+  AdvStringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+  // A picture or a video shows a thumbnail while the pointer rests on it.
+  Preview1 = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
+  Preview1->setStyleSheet(QStringLiteral("background: white; border: 1px solid #808080; padding: 2px"));
+  Preview1->hide();
+  thumbnails_ = new TThumbnailLoader(this);
 }
 
 void TForm_main::BuildBrowserPage() {
@@ -316,6 +351,23 @@ void TForm_main::ConnectHandlers() {
     Run([=, this] { AdvStringGrid1ClickCell(row, col); });
   };
   AdvStringGrid1->OnDblClick = [this] { Run([this] { AdvStringGrid1DblClick(); }); };
+  connect(AdvStringGrid1, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
+    HidePreview();
+    bool captured = !SelectedCapturedRows().empty();
+    for (QAction* action : {MenuOpen, MenuOpenFolder, MenuCopyPath, MenuSaveAs}) {
+      action->setEnabled(captured);
+    }
+    MenuExport->setEnabled(captured_.CapturedCount() > 0);
+    PopupMenu1->popup(AdvStringGrid1->viewport()->mapToGlobal(at));
+  });
+  connect(MenuOpen, &QAction::triggered, this, [this] { Run([this] { AdvStringGrid1DblClick(); }); });
+  connect(MenuOpenFolder, &QAction::triggered, this, [this] { Run([this] { OpenFolderOfRow(); }); });
+  connect(MenuCopyPath, &QAction::triggered, this, [this] { Run([this] { CopyPaths(); }); });
+  connect(MenuSaveAs, &QAction::triggered, this, [this] { Run([this] { Button2Click(); }); });
+  connect(MenuExport, &QAction::triggered, this, [this] { Run([this] { ExportList(); }); });
+  AdvStringGrid1->OnRestOnRow = [this](int row, QPoint at) { PreviewRow(row, at); };
+  AdvStringGrid1->OnLeaveRow = [this] { HidePreview(); };
+  thumbnails_->OnReady = [this](int ticket, const QImage& image) { ShowPreview(ticket, image); };
   connect(Button3, &QPushButton::clicked, this, [this] { Run([this] { Button3Click(); }); });
   Edit1->installEventFilter(this);
   web->OnNewWindow2 = [this](TVelWebBrowser& sender, TDispatch& ppDisp, bool& cancel) {
@@ -433,7 +485,19 @@ void TForm_main::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
+std::vector<int> TForm_main::SelectedCapturedRows() const {
+  std::vector<int> rows;
+  for (int row : AdvStringGrid1->SelectedRows()) {
+    if (captured_.PathOfRow(row)) rows.push_back(row);
+  }
+  return rows;
+}
+
 void TForm_main::Button2Click() {
+  if (std::vector<int> rows = SelectedCapturedRows(); rows.size() > 1) {
+    SaveRows(rows);
+    return;
+  }
   int row = grid_.CurrentRow();
   // A row left over from before a reset has no file behind it: nothing to
   // save. The file is taken before the dialog: reports handled while it is
@@ -444,6 +508,105 @@ void TForm_main::Button2Click() {
   if (!target) return;
   std::string error = SaveCapturedFile(*source, *target);
   if (!error.empty()) throw std::runtime_error(error);
+}
+
+void TForm_main::SaveRows(const std::vector<int>& rows) {
+  if (batch_) return;
+  // Files and names are taken before the dialog: reports handled while it
+  // is open may move the rows.
+  std::vector<SaveItem> items;
+  for (int row : rows) items.push_back({*captured_.PathOfRow(row), captured_.SuggestedSaveName(row)});
+  std::optional<std::string> folder = askFolder();
+  if (!folder) return;
+  const int total = static_cast<int>(items.size());
+  batchDialog_ = new QProgressDialog(QStringLiteral("正在保存…"), QStringLiteral("停止"), 0, total, this);
+  batchDialog_->setWindowTitle(Text(kAppTitle));
+  batchDialog_->setWindowModality(Qt::WindowModal);
+  batchDialog_->setMinimumDuration(500);
+  batchDialog_->setAutoClose(false);
+  batchDialog_->setAutoReset(false);
+  batchDialog_->setValue(0);
+  connect(batchDialog_, &QProgressDialog::canceled, this, [this] {
+    if (batch_) batch_->RequestStop();
+  });
+  auto progress = [this](const BatchSaveProgress& p) {
+    if (!batchDialog_) return;
+    batchDialog_->setLabelText(Text("正在保存 " + std::to_string(p.done + 1) + "/" +
+                                    std::to_string(p.total) + "：" + p.name));
+    batchDialog_->setValue(static_cast<int>(p.done));
+  };
+  auto done = [this, folder = *folder](const BatchSaveResult& result) {
+    FinishBatch(result, folder);
+  };
+  batch_ = std::make_unique<BatchSave>(dispatcher_, std::move(items), *folder, progress, done);
+}
+
+void TForm_main::FinishBatch(const BatchSaveResult& result, const std::string& folder) {
+  if (batchDialog_) {
+    batchDialog_->hide();
+    batchDialog_->deleteLater();
+    batchDialog_ = nullptr;
+  }
+  // The batch is in the middle of calling this: it goes once that is over.
+  QTimer::singleShot(0, this, [this] { batch_.reset(); });
+  std::string summary = BatchSaveSummary(result, folder);
+  if (result.failures.empty()) {
+    SetStatusText(summary);
+  } else {
+    reportError(summary);
+  }
+}
+
+void TForm_main::OpenFolderOfRow() {
+  if (std::optional<std::string> path = captured_.PathOfRow(grid_.CurrentRow())) {
+    ShellOpenFile(FolderOf(*path), "");
+  }
+}
+
+void TForm_main::CopyPaths() {
+  std::string text;
+  for (int row : SelectedCapturedRows()) {
+    if (!text.empty()) text += '\n';
+    text += *captured_.PathOfRow(row);
+  }
+  if (!text.empty()) QGuiApplication::clipboard()->setText(Text(text));
+}
+
+void TForm_main::ExportList() {
+  std::optional<std::string> target =
+      askExportName(JoinPath(DownloadFolder(CurrentUserEnvironment()), "捕获列表.csv"));
+  if (!target) return;
+  std::string error = ExportCaptureList(captured_, *target);
+  if (!error.empty()) throw std::runtime_error(error);
+  SetStatusText("已导出 " + std::to_string(captured_.CapturedCount()) + " 行到 " + *target);
+}
+
+void TForm_main::PreviewRow(int row, QPoint globalPos) {
+  std::optional<std::string> path = captured_.PathOfRow(row);
+  PreviewKind kind =
+      path ? PreviewKindOf(grid_.Cell(CaptureList::kTypeCol, row)) : PreviewKind::kNone;
+  ++previewTicket_;
+  if (kind == PreviewKind::kNone) {
+    Preview1->hide();
+    return;
+  }
+  previewPos_ = globalPos;
+  thumbnails_->Request(previewTicket_, *path, kind);
+}
+
+void TForm_main::ShowPreview(int ticket, const QImage& image) {
+  // An answer for a row the pointer has left, or a file that could not be
+  // decoded, shows nothing.
+  if (ticket != previewTicket_ || image.isNull()) return;
+  Preview1->setPixmap(QPixmap::fromImage(image));
+  Preview1->adjustSize();
+  Preview1->move(previewPos_ + QPoint(16, 16));
+  Preview1->show();
+}
+
+void TForm_main::HidePreview() {
+  ++previewTicket_;
+  Preview1->hide();
 }
 
 void TForm_main::AdvStringGrid1GetCellColor(int row, int col, QBrush& brush) {

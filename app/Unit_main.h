@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "app/BatchSave.h"
 #include "app/CaptureList.h"
 #include "app/CaptureMonitor.h"
 #include "app/Categories.h"
@@ -23,6 +24,9 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QAction;
+class QProgressDialog;
 class QPushButton;
 class QStackedWidget;
 class QStatusBar;
@@ -32,6 +36,7 @@ namespace ravo {
 
 class TAdvStringGrid;
 class TBrowserPair;
+class TThumbnailLoader;
 class THyperLabel;
 
 class TForm_main : public QWidget {
@@ -60,6 +65,10 @@ class TForm_main : public QWidget {
   void Button4Click();
   void Button3Click();
   void Edit1KeyUp(int key);
+  // The rows' context menu.
+  void OpenFolderOfRow();
+  void CopyPaths();
+  void ExportList();
   void webNewWindow2(TVelWebBrowser& sender, TDispatch& ppDisp, bool& cancel);
   void web2NewWindow2(TVelWebBrowser& sender, TDispatch& ppDisp, bool& cancel);
 
@@ -70,6 +79,8 @@ class TForm_main : public QWidget {
   std::string WarningText() const;
 
   CaptureList& Captured() { return captured_; }
+  // True while a batch started by "另存为" is saving.
+  bool SavingBatch() const { return batch_ != nullptr; }
   const FullDiskSearch& Search() const { return search_; }
 
   // The check boxes, as the capture rules read them.
@@ -78,6 +89,8 @@ class TForm_main : public QWidget {
   // Dialogs, replaceable so that tests answer them.
   std::function<bool(const std::string& question)> askYesNo;
   std::function<std::optional<std::string>(const std::string& suggestedName)> askSaveName;
+  std::function<std::optional<std::string>()> askFolder;
+  std::function<std::optional<std::string>(const std::string& suggestedName)> askExportName;
   std::function<void(const std::string& message)> reportError;
 
   // Components.
@@ -90,6 +103,13 @@ class TForm_main : public QWidget {
   QWidget* TabSheet3;
   QLabel* Image1;
   TAdvStringGrid* AdvStringGrid1;
+  QMenu* PopupMenu1;
+  QAction* MenuOpen;
+  QAction* MenuOpenFolder;
+  QAction* MenuCopyPath;
+  QAction* MenuSaveAs;
+  QAction* MenuExport;
+  QLabel* Preview1;
   QCheckBox* CheckBox1;
   QCheckBox* CheckBox2;
   QCheckBox* CheckBox3;
@@ -128,7 +148,15 @@ class TForm_main : public QWidget {
   void BuildStartPage();
   void BuildWatchers();
   void ConnectHandlers();
+  void BuildRowMenu();
   void SetWarning(std::size_t watcher, const std::string& text);
+  // The selected rows that have a file behind them.
+  std::vector<int> SelectedCapturedRows() const;
+  void SaveRows(const std::vector<int>& rows);
+  void FinishBatch(const BatchSaveResult& result, const std::string& folder);
+  void PreviewRow(int row, QPoint globalPos);
+  void ShowPreview(int ticket, const QImage& image);
+  void HidePreview();
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Runs a handler through the standard error report.
   void Run(const std::function<void()>& handler);
@@ -149,6 +177,13 @@ class TForm_main : public QWidget {
   std::unique_ptr<TBrowserPair> browsers_;
   OpenableCopies openable_;
   std::array<std::unique_ptr<TFileSystemWatcher>, 5> watchers_;
+  // A batch of "另存为" and its progress; posts through dispatcher_.
+  std::unique_ptr<BatchSave> batch_;
+  QProgressDialog* batchDialog_ = nullptr;
+  TThumbnailLoader* thumbnails_;
+  // The newest preview asked for; older answers are dropped.
+  int previewTicket_ = 0;
+  QPoint previewPos_;
 };
 
 }  // namespace ravo

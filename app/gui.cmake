@@ -6,6 +6,7 @@ add_library(ravo_gui STATIC
   JpegImage.cpp
   QtDispatcher.cpp
   StreamCaptureHost.cpp
+  ThumbnailLoader.cpp
   Unit_main.cpp
   ${PROJECT_SOURCE_DIR}/fsutil/velDialogs.cpp
 )
@@ -18,6 +19,13 @@ qt_add_resources(ravo_gui pictures
   PREFIX /pictures
   BASE resources
   FILES resources/start.jpg resources/capture.png resources/browse.png
+)
+qt_add_resources(ravo_gui icons
+  PREFIX /icons
+  BASE ${PROJECT_SOURCE_DIR}/dist/linux/icons
+  FILES ${PROJECT_SOURCE_DIR}/dist/linux/icons/ravo-32.png
+        ${PROJECT_SOURCE_DIR}/dist/linux/icons/ravo-64.png
+        ${PROJECT_SOURCE_DIR}/dist/linux/icons/ravo-256.png
 )
 target_link_libraries(ravo_gui PUBLIC ravo_capture ravo_browser ravo_widgets ravo_streamcapture
   Qt6::Widgets Qt6::WebChannel JPEG::JPEG)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 
 namespace ravo::platform {
@@ -26,6 +27,17 @@ struct FileInfo {
 // second from the first (no permission to search a folder, an I/O error).
 FileInfo QueryFile(const std::string& path);
 
+// How a copy may end, beyond success and failure: stopped on request
+// between two chunks of at most 1 MiB (a large file need not be copied to
+// its end before a stop is heard), or refused because the target is there
+// and must be kept. Either way nothing is left of the copy.
+struct CopyControl {
+  std::stop_token stop;
+  bool keepExisting = false;  // fail with kTargetExists rather than replace
+};
+inline constexpr char kCopyStopped[] = "复制已停止";
+inline constexpr char kTargetExists[] = "目标文件已存在，未复制";
+
 // Copies source over target. The copy is written to a temporary file beside
 // the target and renamed over it, so a failed copy never leaves a truncated
 // target. Copying a file onto itself (or onto another name of the same file)
@@ -33,7 +45,8 @@ FileInfo QueryFile(const std::string& path);
 // the reason, in the user's language.
 // Only a regular file is copied: a pipe or device named as the source is
 // refused, never opened.
-std::string CopyFileReplacing(const std::string& source, const std::string& target);
+std::string CopyFileReplacing(const std::string& source, const std::string& target,
+                              const CopyControl& control = {});
 
 // `length` bytes of a file from `offset` on.
 struct FileRange {
@@ -47,7 +60,7 @@ struct FileRange {
 // of them (it shrank since the ranges were worked out) nothing is replaced
 // and the copy fails. Returns an empty text on success, else the reason.
 std::string CopyFileRangesReplacing(const ReadOnlyFile& source, std::span<const FileRange> ranges,
-                                    const std::string& target);
+                                    const std::string& target, const CopyControl& control = {});
 
 // Makes the folder and every folder above it that is missing. An empty text
 // on success (also when it was there), else the reason, in the user's

@@ -41,17 +41,20 @@ HANDLE CreateTemporaryBeside(const std::string& target, DWORD attributes, std::s
   }
 }
 
-// CopyContent's answer when the source ends before the bytes asked for.
+// CopyContent's answers when the source ends before the bytes asked for,
+// and when a stop was asked for.
 constexpr DWORD kSourceTooShort = 0xFFFFFFFF;
+constexpr DWORD kStopRequested = 0xFFFFFFFE;
 
 // Copies the bytes of `from` from `offset` on into `to`: `length` of them,
 // or all up to the end of the file when no length is given. ERROR_SUCCESS,
-// kSourceTooShort, or the system's error.
-DWORD CopyContent(HANDLE from, HANDLE to, std::uint64_t offset,
-                  std::optional<std::uint64_t> length) {
+// kSourceTooShort, kStopRequested, or the system's error.
+DWORD CopyContent(HANDLE from, HANDLE to, std::uint64_t offset, std::optional<std::uint64_t> length,
+                  const std::stop_token& stop) {
   std::vector<char> buffer(1 << 20);
   std::uint64_t left = length.value_or(~std::uint64_t{0});
   while (left > 0) {
+    if (stop.stop_requested()) return kStopRequested;
     DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(buffer.size(), left));
     std::optional<DWORD> n = ReadAtOffset(from, offset, buffer.data(), want);
     if (!n) return GetLastError();
@@ -67,10 +70,11 @@ DWORD CopyContent(HANDLE from, HANDLE to, std::uint64_t offset,
 
 // Copies the ranges of `from` one after another into `to`, or the whole file
 // when there are none given. As CopyContent answers.
-DWORD CopyRanges(HANDLE from, HANDLE to, std::optional<std::span<const FileRange>> ranges) {
-  if (!ranges) return CopyContent(from, to, 0, std::nullopt);
+DWORD CopyRanges(HANDLE from, HANDLE to, std::optional<std::span<const FileRange>> ranges,
+                 const std::stop_token& stop) {
+  if (!ranges) return CopyContent(from, to, 0, std::nullopt, stop);
   for (const FileRange& range : *ranges) {
-    DWORD error = CopyContent(from, to, range.offset, range.length);
+    DWORD error = CopyContent(from, to, range.offset, range.length, stop);
     if (error != ERROR_SUCCESS) return error;
   }
   return ERROR_SUCCESS;
@@ -79,7 +83,7 @@ DWORD CopyRanges(HANDLE from, HANDLE to, std::optional<std::span<const FileRange
 // Writes bytes of the open source `in` (see CopyRanges) over target.
 // Refuses to replace the source itself, found by volume and file index.
 std::string WriteReplacing(HANDLE in, std::optional<std::span<const FileRange>> ranges,
-                           const std::string& target) {
+                           const std::string& target, const CopyControl& control) {
   BY_HANDLE_FILE_INFORMATION src{};
   if (!GetFileInformationByHandle(in, &src)) return Reason("无法读取源文件", GetLastError());
   if (src.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -106,15 +110,17 @@ std::string WriteReplacing(HANDLE in, std::optional<std::span<const FileRange>> 
   std::string temp;
   Handle out(CreateTemporaryBeside(target, attributes ? attributes : FILE_ATTRIBUTE_NORMAL, temp));
   if (!out.valid()) return Reason("无法写入目标文件", GetLastError());
-  DWORD error = CopyRanges(in, out.get(), ranges);
+  DWORD error = CopyRanges(in, out.get(), ranges, control.stop);
   if (error == ERROR_SUCCESS && !ranges &&
       !SetFileTime(out.get(), nullptr, nullptr, &src.ftLastWriteTime)) {
     error = GetLastError();
   }
   if (error == ERROR_SUCCESS && !FlushFileBuffers(out.get())) error = GetLastError();
   if (!out.Close() && error == ERROR_SUCCESS) error = GetLastError();
-  constexpr DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  if (error == ERROR_SUCCESS && !MoveFileExA(temp.c_str(), target.c_str(), kReplace)) {
+  // Without MOVEFILE_REPLACE_EXISTING the move refuses an existing target.
+  const DWORD move = control.keepExisting ? MOVEFILE_WRITE_THROUGH
+                                          : MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (error == ERROR_SUCCESS && !MoveFileExA(temp.c_str(), target.c_str(), move)) {
     error = GetLastError();
   }
   if (error == ERROR_SUCCESS) return {};
@@ -122,6 +128,8 @@ std::string WriteReplacing(HANDLE in, std::optional<std::span<const FileRange>> 
   SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(temp.c_str());
   if (error == kSourceTooShort) return "源文件在复制时被改动，未复制";
+  if (error == kStopRequested) return kCopyStopped;
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return kTargetExists;
   return Reason("复制失败", error);
 }
 
@@ -139,16 +147,17 @@ FileInfo QueryFile(const std::string& path) {
   return info;
 }
 
-std::string CopyFileReplacing(const std::string& source, const std::string& target) {
+std::string CopyFileReplacing(const std::string& source, const std::string& target,
+                              const CopyControl& control) {
   Handle in(OpenFileForReading(source, FILE_SHARE_READ | FILE_SHARE_WRITE));
   if (!in.valid()) return Reason("无法打开源文件", GetLastError());
-  return WriteReplacing(in.get(), std::nullopt, target);
+  return WriteReplacing(in.get(), std::nullopt, target, control);
 }
 
 std::string CopyFileRangesReplacing(const ReadOnlyFile& source, std::span<const FileRange> ranges,
-                                    const std::string& target) {
+                                    const std::string& target, const CopyControl& control) {
   if (!source.IsOpen()) return Reason("无法打开源文件", ERROR_INVALID_HANDLE);
-  return WriteReplacing(reinterpret_cast<HANDLE>(source.NativeHandle()), ranges, target);
+  return WriteReplacing(reinterpret_cast<HANDLE>(source.NativeHandle()), ranges, target, control);
 }
 
 // Each folder from the top down (separators of either kind, never the

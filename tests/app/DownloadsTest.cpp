@@ -25,7 +25,7 @@ TEST(DownloadsTest, AFreeNameNeverOverwritesAndKeepsTheExtension) {
       {"", "download"},
       {"\tsong.mp3\r\n", "song.mp3"},
   };
-  for (const Case& c : cases) EXPECT_EQ(FreeDownloadName(dir.Path(), c.suggested), c.name) << c.suggested;
+  for (const Case& c : cases) EXPECT_EQ(FreeSaveName(dir.Path(), c.suggested), c.name) << c.suggested;
 }
 
 TEST(DownloadsTest, TheDownloadFolderIsTheUsersOwn) {

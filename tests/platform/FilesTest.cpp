@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -55,6 +56,29 @@ TEST(CopyFileReplacingTest, RefusesPipesWithoutWaitingForAWriter) {
   ASSERT_EQ(copied.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   EXPECT_NE(copied.get(), "");
   EXPECT_FALSE(std::filesystem::exists(dir / "copy.mp3"));
+}
+
+// A stopped copy and a target that must be kept: the copy leaves nothing,
+// and the file that was there is untouched.
+TEST(CopyFileReplacingTest, AStoppedCopyOrAKeptTargetLeavesNothingBehind) {
+  test::TempDir dir;
+  test::WriteFile(dir / "big.mp4", std::string(3 << 20, 'v'));
+  test::WriteFile(dir / "there.mp4", "keep me");
+  std::stop_source stopped;
+  stopped.request_stop();
+  CopyControl stop{stopped.get_token(), false};
+  CopyControl keep{{}, true};
+  EXPECT_EQ(CopyFileReplacing(dir / "big.mp4", dir / "copy.mp4", stop), kCopyStopped);
+  EXPECT_EQ(CopyFileReplacing(dir / "big.mp4", dir / "there.mp4", keep), kTargetExists);
+  EXPECT_EQ(test::ReadFile(dir / "there.mp4"), "keep me");
+  EXPECT_EQ(CopyFileReplacing(dir / "big.mp4", dir / "new.mp4", keep), "");
+  EXPECT_EQ(test::ReadFile(dir / "new.mp4").size(), std::size_t{3} << 20);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"big.mp4", "new.mp4", "there.mp4"}));
 }
 
 // CopyFileRangesReplacing with the ranges written in place.
