@@ -133,7 +133,8 @@ TForm_main::TForm_main(QWidget* parent)
     return Bytes(chosen);
   };
   askFolder = [this]() -> std::optional<std::string> {
-    QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("保存到文件夹"));
+    QString chosen = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("保存到文件夹"), Text(DownloadFolder(CurrentUserEnvironment())));
     if (chosen.isEmpty()) return std::nullopt;
     return Bytes(chosen);
   };
