@@ -5,14 +5,11 @@
 #include "fsutil/velFile.h"
 #include "fsutil/velFindFile.h"
 #include "platform/Drives.h"
-#include "typedb/DetectFileType.h"
 
 namespace ravo {
 
 FullDiskSearch::FullDiskSearch(CaptureList& list, IdentifyFn identify)
-    : list_(list),
-      identify_(identify ? std::move(identify)
-                         : [](const std::string& path) { return DetectFileType(path); }) {}
+    : list_(list), identify_(std::move(identify)) {}
 
 bool FullDiskSearch::Start(const CategorySelection& ticked, bool disguised,
                            const SearchHooks& hooks) {
@@ -37,7 +34,7 @@ bool FullDiskSearch::Start(const CategorySelection& ticked, bool disguised,
   };
   for (char letter : drives) {
     if (stopRequested_) break;
-    FindFiles(platform::DriveRoot(letter), extList_, onFound);
+    FindFiles(platform::DriveRoot(letter), extList_, onFound, rules.Lookahead());
   }
   if (hooks.status) hooks.status("");
   return true;

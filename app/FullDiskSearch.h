@@ -28,7 +28,8 @@ struct SearchHooks {
 
 class FullDiskSearch {
  public:
-  // identify names a file's real type; empty means DetectFileType.
+  // identify names a file's real type; empty means DetectFileType, with the
+  // heads of the files a disguised search examines read ahead of the walk.
   explicit FullDiskSearch(CaptureList& list, IdentifyFn identify = {});
 
   // Runs a whole search and returns when it is over: empties the capture

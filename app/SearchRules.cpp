@@ -6,6 +6,8 @@
 #include "fsutil/PathText.h"
 #include "fsutil/velFindFile.h"
 #include "platform/Files.h"
+#include "typedb/DetectFileType.h"
+#include "typedb/HeadPrefetch.h"
 
 namespace ravo {
 
@@ -13,13 +15,34 @@ SearchRules::SearchRules(std::string extList, bool disguised, IdentifyFn identif
     : extList_(std::move(extList)),
       disguised_(disguised),
       identify_(std::move(identify)),
-      list_(std::move(list)) {}
+      list_(std::move(list)) {
+  if (identify_) return;
+  identify_ = [](const std::string& path) { return DetectFileType(path); };
+  // The files a disguised search examines are those whose extension is not
+  // in the list; only regular files are read ahead, the rest (links) are
+  // looked at first, as always.
+  if (disguised_) {
+    prefetch_ = std::make_unique<HeadPrefetch>([this](std::string_view name, bool regular) {
+      return regular && !BelongsTo(ExtOf(name), extList_);
+    });
+  }
+}
+
+SearchRules::~SearchRules() = default;
+
+FindLookahead* SearchRules::Lookahead() const { return prefetch_.get(); }
 
 std::string SearchRules::DisguisedType(const std::string& path) const {
   if (!disguised_ || BelongsTo(ExtOf(path), extList_)) return {};
-  platform::FileInfo info = platform::QueryFile(path);
-  if (!info.exists || info.isDirectory) return {};
-  std::string type = identify_(path);
+  std::string type;
+  if (auto head = prefetch_ ? prefetch_->Take(path) : std::nullopt) {
+    // A regular file when the walk read its directory.
+    type = DetectFileTypeFromHead(path, *head, TypeDatabasePath());
+  } else {
+    platform::FileInfo info = platform::QueryFile(path);
+    if (!info.exists || info.isDirectory) return {};
+    type = identify_(path);
+  }
   return BelongsTo(type, extList_) ? type : std::string();
 }
 

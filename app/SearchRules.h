@@ -6,7 +6,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "fsutil/velFindFile.h"
+#include "typedb/TypeDatabase.h"
 
 namespace ravo {
 
@@ -20,13 +24,23 @@ using ListFn = std::function<void(const std::string& path, const std::string& ty
 // two-letter type never are.
 inline constexpr std::size_t kLongestUnlistedType = 3;
 
+class HeadPrefetch;
+
 class SearchRules {
  public:
   // extList: the search's extension list (SearchExtList); disguised: also
-  // look for files whose extension hides a listed type.
+  // look for files whose extension hides a listed type. Without an identify
+  // function the rules identify files with DetectFileType themselves, and
+  // for a disguised search read the heads of the files they will examine
+  // ahead of the walk (Lookahead).
   SearchRules(std::string extList, bool disguised, IdentifyFn identify, ListFn list);
+  ~SearchRules();
 
   const std::string& ExtList() const { return extList_; }
+
+  // What the walk tells of the files ahead (FindFiles), or nullptr when the
+  // rules read nothing ahead.
+  FindLookahead* Lookahead() const;
 
   // True when disguised files are searched, the path's extension is not in
   // the list, a file (not a directory) is at the path and its real type is
@@ -47,6 +61,10 @@ class SearchRules {
   bool disguised_;
   IdentifyFn identify_;
   ListFn list_;
+  std::unique_ptr<HeadPrefetch> prefetch_;
+  // The database is checked for changes every few milliseconds of a walk,
+  // not at every file.
+  TypeDatabaseBatch batch_;
 };
 
 }  // namespace ravo

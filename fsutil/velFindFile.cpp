@@ -10,23 +10,44 @@
 namespace ravo {
 namespace {
 
+// An entry read ahead of the walk, for a lookahead.
+struct HeldEntry {
+  std::string name;
+  std::uint32_t attributes;
+  bool regular;
+};
+
 // One directory being walked.
 struct Level {
   Level(std::string path, std::size_t prefix) : dir(std::move(path)), prefixLength(prefix) {}
+
+  // The next entry: from those read ahead when there are, else from the search.
+  bool Next(platform::SearchEntry& entry) {
+    if (!held) return search && search->Next(entry);
+    if (nextHeld >= held->size()) return false;
+    const HeldEntry& next = (*held)[nextHeld++];
+    entry = {next.name, next.attributes, next.regular};
+    return true;
+  }
 
   std::string dir;           // its path, as reported
   std::size_t prefixLength;  // its entries are dir[0, prefixLength) + separator + name
   bool stop = false;         // this walk's own stop flag
   std::int32_t count = 0;    // matches in this directory and below
   std::optional<platform::DirSearch> search;  // none once stopped before it was opened
+  std::optional<std::vector<HeldEntry>> held;  // every entry, when a lookahead was told
+  std::size_t nextHeld = 0;
 };
 
 // One FindFiles call. The directories being walked are kept in a list,
 // deepest last, instead of a recursion, so that a deep tree costs no stack.
 class Walk {
  public:
-  Walk(std::string extList, const TFindCallback& callback)
-      : list_(LowerAscii(extList)), matchAll_(ContainsBytes(list_, "*.*")), callback_(callback) {}
+  Walk(std::string extList, const TFindCallback& callback, FindLookahead* lookahead)
+      : list_(LowerAscii(extList)),
+        matchAll_(ContainsBytes(list_, "*.*")),
+        callback_(callback),
+        lookahead_(lookahead) {}
 
   std::int32_t Run(const std::string& startDir);
 
@@ -35,6 +56,7 @@ class Walk {
     if (callback_) callback_(path, kind, stop);
   }
   bool Announce(Level& level) const;
+  void Open(Level& level, std::optional<platform::DirSearch> search);
   void HandleEntry(const platform::SearchEntry& entry);
   void EnterSubdirectory(std::string_view name);
   void HandleFile(std::string_view name);
@@ -45,6 +67,7 @@ class Walk {
   const std::string list_;
   const bool matchAll_;
   const TFindCallback& callback_;
+  FindLookahead* const lookahead_;
   std::vector<Level> levels_;
   std::string path_;  // the path of the file at hand, reused from file to file
   std::int32_t result_ = 0;
@@ -59,12 +82,12 @@ std::int32_t Walk::Run(const std::string& startDir) {
   // are the separator and their names.
   Level root{base.empty() ? startDir : base, base.size()};
   if (!Announce(root)) return 0;
-  if (!root.stop) root.search.emplace(root.dir);
+  if (!root.stop) Open(root, platform::DirSearch(root.dir));
   levels_.push_back(std::move(root));
   while (!levels_.empty()) {
     Level& level = levels_.back();
     platform::SearchEntry entry;
-    if (level.stop || !level.search || !level.search->Next(entry)) {
+    if (level.stop || !level.Next(entry)) {
       EndLevel();
       continue;
     }
@@ -75,6 +98,27 @@ std::int32_t Walk::Run(const std::string& startDir) {
     }
   }
   return result_;
+}
+
+// Gives the level its search. A lookahead is told of the level's files:
+// the entries are read ahead and held, so that the lookahead sees them all.
+void Walk::Open(Level& level, std::optional<platform::DirSearch> search) {
+  level.search = std::move(search);
+  if (!lookahead_) return;
+  level.held.emplace();
+  platform::SearchEntry entry;
+  std::vector<platform::SearchEntry> files;
+  while (level.search->Next(entry)) {
+    level.held->push_back({std::string(entry.name), entry.attributes, entry.regular});
+  }
+  for (const HeldEntry& held : *level.held) {
+    if (!(held.attributes & platform::kAttrDirectory)) {
+      files.push_back({held.name, held.attributes, held.regular});
+    }
+  }
+  std::string prefix = level.dir.substr(0, level.prefixLength);
+  prefix += SeparatorOf();
+  lookahead_->EnterDirectory(prefix, level.search->Folder(), files);
 }
 
 // Reports a directory whose walk begins; false when the report raised,
@@ -107,7 +151,7 @@ void Walk::EnterSubdirectory(std::string_view name) {
     EndSubdirectory(0);
     return;
   }
-  if (!child.stop) child.search.emplace(*parent.search, name);
+  if (!child.stop) Open(child, platform::DirSearch(*parent.search, name));
   levels_.push_back(std::move(child));
 }
 
@@ -125,6 +169,7 @@ void Walk::HandleFile(std::string_view name) {
 
 void Walk::EndLevel() {
   std::int32_t count = levels_.back().count;
+  if (lookahead_ && levels_.back().held) lookahead_->LeaveDirectory();
   levels_.pop_back();
   if (levels_.empty()) {
     result_ = count;
@@ -152,9 +197,14 @@ bool Walk::Matches(std::string_view name) const {
 }  // namespace
 
 std::int32_t FindFiles(std::string startDir, std::string extList, const TFindCallback& callback) {
+  return FindFiles(std::move(startDir), std::move(extList), callback, nullptr);
+}
+
+std::int32_t FindFiles(std::string startDir, std::string extList, const TFindCallback& callback,
+                       FindLookahead* lookahead) {
   if (startDir.empty()) return 0;
   try {
-    return Walk(std::move(extList), callback).Run(startDir);
+    return Walk(std::move(extList), callback, lookahead).Run(startDir);
   } catch (...) {
     // Only running out of memory gets here; the finder never raises.
     return 0;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "platform/DirSearch.h"
@@ -40,6 +41,25 @@ using TFindCallback = std::function<void(const std::string& path, std::int32_t k
 //
 // The root directory "/" is reported as "/", its entries as "/name".
 std::int32_t FindFiles(std::string startDir, std::string extList, const TFindCallback& callback);
+
+// Told of what a walk will report before it reports it, so that work on
+// the files (reading their heads) can begin ahead of the walk.
+class FindLookahead {
+ public:
+  virtual ~FindLookahead() = default;
+  // A directory's walk begins: the files it holds (not its subdirectories),
+  // in the order the walk reports them, each reported as prefix + name;
+  // folder is the directory held open (not open when it could not be).
+  virtual void EnterDirectory(const std::string& prefix, const platform::OpenFolder& folder,
+                              std::span<const platform::SearchEntry> files) = 0;
+  // That directory's walk is over; the directory below it in the walk (its
+  // parent) is the current one again.
+  virtual void LeaveDirectory() = 0;
+};
+
+// FindFiles, telling lookahead of each directory's files as its walk begins.
+std::int32_t FindFiles(std::string startDir, std::string extList, const TFindCallback& callback,
+                       FindLookahead* lookahead);
 
 // True when the search entry is a directory.
 bool IsDirectoryEntry(const platform::SearchEntry& entry);

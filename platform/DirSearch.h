@@ -23,6 +23,23 @@ inline constexpr std::uint32_t kAttrDirectory = 16;
 struct SearchEntry {
   std::string_view name;         // valid as long as the search lives
   std::uint32_t attributes = 0;  // kAttrDirectory for a directory, else 0
+  // A regular file, not a link, pipe or device, where the directory read
+  // says so (Linux); false where it does not tell.
+  bool regular = false;
+};
+
+// A searched directory kept open for reading the files in it by name,
+// without the whole path being looked up again. Copies share it; it stays
+// open while a copy lives, also after the search is gone.
+class OpenFolder {
+ public:
+  struct State;  // the system's handle of the directory
+  bool IsOpen() const { return state_ != nullptr; }
+  const State& Get() const { return *state_; }
+  explicit OpenFolder(std::shared_ptr<const State> state = nullptr) : state_(std::move(state)) {}
+
+ private:
+  std::shared_ptr<const State> state_;
 };
 
 class DirSearch {
@@ -44,6 +61,10 @@ class DirSearch {
 
   // Fetches the next entry; false when there is none left.
   bool Next(SearchEntry& entry);
+
+  // The directory searched, held open; not open when the search delivers
+  // nothing.
+  OpenFolder Folder() const;
 
  private:
   struct State;  // the system's handle and the entries read

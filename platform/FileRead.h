@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "platform/DirSearch.h"
 #include "platform/Files.h"
 
 namespace ravo::platform {
@@ -27,6 +28,19 @@ enum class HeadAttempt {
 // closed. Never blocks on a pipe or device and never opens one.
 std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<char> buffer,
                                          HeadAttempt attempt);
+
+// True where the two attempts differ (Windows' share modes). Where they do
+// not, a second attempt after a short read would read the same again.
+extern const bool kHeadAttemptsDiffer;
+
+// ReadFileStart (letting others write) for a path that named a regular file,
+// not a link, when its directory was read: it is opened at once, without a
+// look at what it is first, and a link put there since is not followed.
+std::optional<std::size_t> ReadRegularFileStart(const std::string& path, std::span<char> buffer);
+
+// The same for the file `name` in an open folder.
+std::optional<std::size_t> ReadRegularFileStartIn(const OpenFolder& folder, const std::string& name,
+                                                  std::span<char> buffer);
 
 // The whole content of a file, with the identity of what was read.
 struct WholeFile {

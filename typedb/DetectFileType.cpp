@@ -11,14 +11,16 @@
 namespace ravo {
 namespace {
 
-// The file's first 51 bytes, zero beyond the end of a shorter file. The
-// first attempt lets other programs go on writing the file but needs all 51
-// bytes; the second, made when the first fails, takes what there is.
-std::optional<FileHeader> ReadFileHeader(const std::string& path) {
+// The file's first 51 bytes, zero beyond the end of a shorter file, from
+// its head as first read. That read lets other programs go on writing the
+// file but has to give all 51 bytes; where the system knows another way of
+// reading (Windows' share modes), a short or failed first read is followed
+// by a second one that takes what there is.
+std::optional<FileHeader> ReadFileHeader(const std::string& path,
+                                         const std::optional<FileHead>& head) {
+  if (head && (head->count == kHeaderSize || !platform::kHeadAttemptsDiffer)) return head->bytes;
+  if (!head && !platform::kHeadAttemptsDiffer) return std::nullopt;
   FileHeader header{};
-  auto first = platform::ReadFileStart(path, header, platform::HeadAttempt::kLetOthersWrite);
-  if (first == header.size()) return header;
-  header.fill(0);
   if (!platform::ReadFileStart(path, header, platform::HeadAttempt::kRefuseWriters)) {
     return std::nullopt;
   }
@@ -30,8 +32,8 @@ std::optional<FileHeader> ReadFileHeader(const std::string& path) {
 // Firefox cache entry with a body shorter than that, the body padded with
 // zeros. Only a file that starts like a Chromium entry, or is named like a
 // Firefox one, is read any further.
-std::optional<FileHeader> ReadHeader(const std::string& path) {
-  std::optional<FileHeader> header = ReadFileHeader(path);
+std::optional<FileHeader> ReadHeader(const std::string& path, const std::optional<FileHead>& head) {
+  std::optional<FileHeader> header = ReadFileHeader(path, head);
   if (!header) return header;
   if (HasSimpleCacheHeader(std::string_view(header->data(), header->size()))) {
     if (auto body = SimpleCacheBodyHeader(path)) return body;
@@ -41,19 +43,6 @@ std::optional<FileHeader> ReadHeader(const std::string& path) {
     }
   }
   return header;
-}
-
-// The verdict of the file's content. A file that cannot be read, or a
-// database that cannot, simply gives none: the name decides then.
-std::optional<std::string> SignatureVerdict(const std::string& path, const std::string& ext10,
-                                            const std::string& databasePath) {
-  try {
-    auto header = ReadHeader(path);
-    if (!header) return std::nullopt;
-    return MatchSignature(databasePath, ext10, *header);
-  } catch (...) {
-    return std::nullopt;
-  }
 }
 
 }  // namespace
@@ -69,10 +58,48 @@ std::string DetectFileType(const std::string& path) {
 }
 
 std::string DetectFileType(const std::string& path, const std::string& databasePath) {
+  return DetectFileTypeFromHead(path, ReadFileHead(path), databasePath);
+}
+
+std::optional<FileHead> ReadFileHead(const std::string& path, bool knownRegular) {
+  FileHead head;
+  std::optional<std::size_t> n = knownRegular ? platform::ReadRegularFileStart(path, head.bytes)
+                                              : platform::ReadFileStart(path, head.bytes,
+                                                                        platform::HeadAttempt::kLetOthersWrite);
+  if (!n) return std::nullopt;
+  head.count = *n;
+  return head;
+}
+
+std::optional<FileHead> ReadFileHeadIn(const platform::OpenFolder& folder, const std::string& name) {
+  FileHead head;
+  std::optional<std::size_t> n = platform::ReadRegularFileStartIn(folder, name, head.bytes);
+  if (!n) return std::nullopt;
+  head.count = *n;
+  return head;
+}
+
+std::string DetectFileTypeFromHead(const std::string& path, const std::optional<FileHead>& head,
+                                   const std::string& databasePath) {
   std::string ext = ExtOf(path);
   std::string ext10 = ext.substr(0, kExtCapacity);
-  if (auto verdict = SignatureVerdict(path, ext10, databasePath)) return *verdict;
-  auto found = LookupByExt(databasePath, ext);
+  // The content's verdict. A file that cannot be read, or a database that
+  // cannot, simply gives none: the name decides then.
+  std::shared_ptr<const TypeDatabase> database;
+  try {
+    if (std::optional<FileHeader> header = ReadHeader(path, head)) {
+      database = LoadTypeDatabase(databasePath);
+      if (database) {
+        if (auto verdict = MatchSignature(*database, ext10, *header)) return *verdict;
+      }
+    }
+  } catch (...) {
+    database.reset();
+  }
+  // The name's: here a database that cannot be read is an error.
+  if (!database) database = LoadTypeDatabase(databasePath);
+  if (!database) return ext10;
+  auto found = LookupByExt(*database, ext);
   if (found && !IsBlank(found->Description)) return found->Ext;
   return ext10;
 }

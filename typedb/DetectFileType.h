@@ -1,8 +1,13 @@
 // Naming a file's real extension from its first 51 bytes or its name.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
+
+#include "platform/DirSearch.h"
+#include "typedb/ExtRecord.h"
 
 namespace ravo {
 
@@ -25,5 +30,27 @@ std::string DetectFileType(const std::string& path);
 
 // The same against the database at databasePath.
 std::string DetectFileType(const std::string& path, const std::string& databasePath);
+
+// A file's first bytes as identification reads them: `count` of them, the
+// rest of the 51 zero.
+struct FileHead {
+  FileHeader bytes{};
+  std::size_t count = 0;
+};
+
+// Reads the head of the file at path (letting other programs go on writing
+// it); nullopt when it cannot be read. knownRegular: the walk saw a regular
+// file, not a link, at the path, so it is opened without a further look.
+// Safe on any thread: a walk's heads are read ahead of it.
+std::optional<FileHead> ReadFileHead(const std::string& path, bool knownRegular = false);
+
+// The head of the regular file `name` in the open folder.
+std::optional<FileHead> ReadFileHeadIn(const platform::OpenFolder& folder, const std::string& name);
+
+// DetectFileType with the head already read by ReadFileHead (nullopt: it
+// could not be read): the same verdict as DetectFileType, which reads it
+// itself.
+std::string DetectFileTypeFromHead(const std::string& path, const std::optional<FileHead>& head,
+                                   const std::string& databasePath);
 
 }  // namespace ravo

@@ -1,5 +1,6 @@
 #include "typedb/TypeDatabase.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/FileRead.h"
@@ -30,16 +31,23 @@ bool SettledAt(const platform::FileInfo& info, std::int64_t readAtNs) {
          info.writeTimeNs < readAtNs - kTimestampSlackNs;
 }
 
-// The last database read by this thread, while it may be reused.
+// The last database read by this thread. Outside a batch it is reused only
+// when settled and unchanged; inside one, also until its next check is due.
 struct CachedDatabase {
   std::string path;
   platform::FileInfo info;
   std::shared_ptr<const TypeDatabase> database;
+  bool settled = false;
+  std::chrono::steady_clock::time_point checkedAt;
 };
 
 thread_local CachedDatabase cached;
+thread_local int batchDepth = 0;
 
 }  // namespace
+
+// Extensions remembered per database at most.
+constexpr std::size_t kRememberedLookups = 4096;
 
 TypeDatabase::TypeDatabase(std::string_view bytes) {
   std::size_t count = bytes.size() / kExtInfoSize;
@@ -49,12 +57,65 @@ TypeDatabase::TypeDatabase(std::string_view bytes) {
       records_.push_back(std::move(*record));
     }
   }
+  for (std::size_t i = 0; i < records_.size(); ++i) {
+    const ExtRecord& record = records_[i];
+    if (!record.HasSignature()) continue;
+    auto index = std::find_if(signatures_.begin(), signatures_.end(), [&](const OffsetIndex& o) {
+      return o.offset == record.info.SigOffset;
+    });
+    if (index == signatures_.end()) {
+      signatures_.push_back({record.info.SigOffset, {}});
+      index = signatures_.end() - 1;
+    }
+    auto first = static_cast<unsigned char>(record.info.Signature[0]);
+    index->byFirstByte[first].push_back(static_cast<std::uint32_t>(i));
+  }
 }
 
+const ExtRecord* TypeDatabase::FirstSignatureMatch(const FileHeader& header) const {
+  std::size_t best = records_.size();
+  for (const OffsetIndex& index : signatures_) {
+    // Valid records keep SigOffset + SigLen within the header (DecodeExtRecord).
+    auto at = static_cast<std::size_t>(index.offset);
+    for (std::uint32_t i : index.byFirstByte[static_cast<unsigned char>(header[at])]) {
+      if (i >= best) break;
+      const std::string& signature = records_[i].info.Signature;
+      if (std::equal(signature.begin(), signature.end(), header.begin() + index.offset)) {
+        best = i;
+        break;
+      }
+    }
+  }
+  return best < records_.size() ? &records_[best] : nullptr;
+}
+
+std::optional<std::optional<TExtInfo>> TypeDatabase::RememberedLookup(const std::string& ext) const {
+  std::lock_guard lock(lookupsMutex_);
+  auto found = lookups_.find(ext);
+  if (found == lookups_.end()) return std::nullopt;
+  return found->second;
+}
+
+void TypeDatabase::RememberLookup(const std::string& ext,
+                                  const std::optional<TExtInfo>& found) const {
+  std::lock_guard lock(lookupsMutex_);
+  if (lookups_.size() < kRememberedLookups) lookups_.emplace(ext, found);
+}
+
+TypeDatabaseBatch::TypeDatabaseBatch() { ++batchDepth; }
+TypeDatabaseBatch::~TypeDatabaseBatch() { --batchDepth; }
+
 std::shared_ptr<const TypeDatabase> LoadTypeDatabase(const std::string& path) {
+  const auto checkedAt = std::chrono::steady_clock::now();
   if (cached.database && cached.path == path) {
-    platform::FileInfo now = platform::QueryFile(path);
-    if (now.exists && SameState(now, cached.info)) return cached.database;
+    if (batchDepth > 0 && checkedAt - cached.checkedAt < kBatchRecheck) return cached.database;
+    if (cached.settled) {
+      platform::FileInfo now = platform::QueryFile(path);
+      if (now.exists && SameState(now, cached.info)) {
+        cached.checkedAt = checkedAt;
+        return cached.database;
+      }
+    }
   }
   cached = {};
 
@@ -69,7 +130,7 @@ std::shared_ptr<const TypeDatabase> LoadTypeDatabase(const std::string& path) {
       break;
   }
   auto database = std::make_shared<const TypeDatabase>(file.bytes);
-  if (SettledAt(file.info, readAt)) cached = {path, file.info, database};
+  cached = {path, file.info, database, SettledAt(file.info, readAt), checkedAt};
   return database;
 }
 

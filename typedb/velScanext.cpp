@@ -13,30 +13,11 @@ std::string CutToExtCapacity(std::string text) {
   return text;
 }
 
-bool SignatureMatches(const ExtRecord& record, const FileHeader& header) {
-  // Valid records keep SigOffset + SigLen within the header (DecodeExtRecord).
-  if (!record.HasSignature()) return false;
-  const std::string& signature = record.info.Signature;
-  return std::equal(signature.begin(), signature.end(), header.begin() + record.info.SigOffset);
-}
-
-const ExtRecord* FirstSignatureMatch(const TypeDatabase& database, const FileHeader& header) {
-  for (const ExtRecord& record : database.Records()) {
-    if (SignatureMatches(record, header)) return &record;
-  }
-  return nullptr;
-}
-
-}  // namespace
-
-std::optional<TExtInfo> LookupByExt(const std::string& databasePath, std::string_view ext) {
-  std::string e = LowerAscii(ext);
-  auto database = LoadTypeDatabase(databasePath);
-  if (!database) return std::nullopt;
-
+// The lookup itself, over every record (LookupByExt remembers its answers).
+std::optional<TExtInfo> FindByExt(const TypeDatabase& database, std::string e) {
   const ExtRecord* exact = nullptr;
   const ExtRecord* mention = nullptr;
-  for (const ExtRecord& record : database->Records()) {
+  for (const ExtRecord& record : database.Records()) {
     if (record.info.Ext == e) {
       exact = &record;
       if (record.HasSignature()) break;
@@ -53,12 +34,33 @@ std::optional<TExtInfo> LookupByExt(const std::string& databasePath, std::string
   return result;
 }
 
-std::optional<std::string> MatchSignature(const std::string& databasePath, std::string_view ext,
-                                          const FileHeader& header) {
-  std::string e = LowerAscii(ext);
+}  // namespace
+
+std::optional<TExtInfo> LookupByExt(const std::string& databasePath, std::string_view ext) {
   auto database = LoadTypeDatabase(databasePath);
   if (!database) return std::nullopt;
-  const ExtRecord* match = FirstSignatureMatch(*database, header);
+  return LookupByExt(*database, ext);
+}
+
+std::optional<std::string> MatchSignature(const std::string& databasePath, std::string_view ext,
+                                          const FileHeader& header) {
+  auto database = LoadTypeDatabase(databasePath);
+  if (!database) return std::nullopt;
+  return MatchSignature(*database, ext, header);
+}
+
+std::optional<TExtInfo> LookupByExt(const TypeDatabase& database, std::string_view ext) {
+  std::string e = LowerAscii(ext);
+  if (auto remembered = database.RememberedLookup(e)) return *remembered;
+  std::optional<TExtInfo> found = FindByExt(database, e);
+  database.RememberLookup(e, found);
+  return found;
+}
+
+std::optional<std::string> MatchSignature(const TypeDatabase& database, std::string_view ext,
+                                          const FileHeader& header) {
+  std::string e = LowerAscii(ext);
+  const ExtRecord* match = database.FirstSignatureMatch(header);
   if (!match) return std::nullopt;
 
   if (!match->family) {
@@ -66,7 +68,7 @@ std::optional<std::string> MatchSignature(const std::string& databasePath, std::
     return match->info.Ext;
   }
   if (ContainsBytes(match->info.Description, e)) {
-    auto member = LookupByExt(databasePath, e);
+    auto member = LookupByExt(database, e);
     if (member && IsBlank(member->Description)) return std::nullopt;
   }
   return CutToExtCapacity(std::move(e));

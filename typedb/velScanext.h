@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "typedb/ExtRecord.h"
+#include "typedb/TypeDatabase.h"
 
 namespace ravo {
 
@@ -26,6 +27,11 @@ std::optional<TExtInfo> LookupByExt(const std::string& databasePath, std::string
 // unless that extension is listed in the family's description and its own
 // record in the database has a blank description (no verdict).
 std::optional<std::string> MatchSignature(const std::string& databasePath, std::string_view ext,
+                                          const FileHeader& header);
+
+// The same lookups in a database already loaded.
+std::optional<TExtInfo> LookupByExt(const TypeDatabase& database, std::string_view ext);
+std::optional<std::string> MatchSignature(const TypeDatabase& database, std::string_view ext,
                                           const FileHeader& header);
 
 }  // namespace ravo

@@ -117,6 +117,14 @@ DirSearch::~DirSearch() = default;
 DirSearch::DirSearch(DirSearch&&) noexcept = default;
 DirSearch& DirSearch::operator=(DirSearch&&) noexcept = default;
 
+OpenFolder DirSearch::Folder() const {
+  if (state_->dir.fd < 0) return OpenFolder();
+  auto folder = std::make_shared<OpenFolder::State>();
+  folder->fd = ::fcntl(state_->dir.fd, F_DUPFD_CLOEXEC, 0);
+  if (folder->fd < 0) return OpenFolder();
+  return OpenFolder(std::move(folder));
+}
+
 bool DirSearch::Next(SearchEntry& entry) {
   std::vector<char>& records = state_->records;
   while (state_->next < records.size()) {
@@ -141,6 +149,7 @@ bool DirSearch::Next(SearchEntry& entry) {
     }
     entry.name = name;
     entry.attributes = type == DT_DIR ? kAttrDirectory : 0;
+    entry.regular = type == DT_REG;
     return true;
   }
   return false;

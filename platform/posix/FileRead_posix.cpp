@@ -56,16 +56,43 @@ int OpenRegularForReading(const std::string& path) {
   return -1;
 }
 
-std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<char> buffer,
-                                         HeadAttempt /*attempt*/) {
-  Fd file;
-  file.fd = OpenRegularForReading(path);
+const bool kHeadAttemptsDiffer = false;
+
+namespace {
+
+// Reads the start of the open file and closes it.
+std::optional<std::size_t> ReadStartAndClose(Fd& file, std::span<char> buffer) {
   if (file.fd < 0) return std::nullopt;
   ssize_t n = ReadFully(file.fd, buffer.data(), buffer.size());
   int closed = ::close(file.fd);
   file.fd = -1;
   if (n < 0 || closed != 0) return std::nullopt;
   return static_cast<std::size_t>(n);
+}
+
+}  // namespace
+
+std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<char> buffer,
+                                         HeadAttempt /*attempt*/) {
+  Fd file;
+  file.fd = OpenRegularForReading(path);
+  return ReadStartAndClose(file, buffer);
+}
+
+constexpr int kRegularOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC;
+
+std::optional<std::size_t> ReadRegularFileStart(const std::string& path, std::span<char> buffer) {
+  Fd file;
+  file.fd = ::open(path.c_str(), kRegularOpenFlags);
+  return ReadStartAndClose(file, buffer);
+}
+
+std::optional<std::size_t> ReadRegularFileStartIn(const OpenFolder& folder, const std::string& name,
+                                                  std::span<char> buffer) {
+  if (!folder.IsOpen()) return std::nullopt;
+  Fd file;
+  file.fd = ::openat(folder.Get().fd, name.c_str(), kRegularOpenFlags);
+  return ReadStartAndClose(file, buffer);
 }
 
 WholeFile ReadWholeFile(const std::string& path) {

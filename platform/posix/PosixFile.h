@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/DirSearch.h"
 #include "platform/Files.h"
 
 namespace ravo::platform {
@@ -14,6 +15,13 @@ namespace ravo::platform {
 struct Fd {
   int fd = -1;
   ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+struct OpenFolder::State {
+  int fd = -1;
+  ~State() {
     if (fd >= 0) ::close(fd);
   }
 };

@@ -86,6 +86,11 @@ DirSearch::~DirSearch() = default;
 DirSearch::DirSearch(DirSearch&&) noexcept = default;
 DirSearch& DirSearch::operator=(DirSearch&&) noexcept = default;
 
+OpenFolder DirSearch::Folder() const {
+  if (state_->attributes.empty()) return OpenFolder();
+  return OpenFolder(std::make_shared<const OpenFolder::State>(OpenFolder::State{Join(state_->dir, "")}));
+}
+
 bool DirSearch::Next(SearchEntry& entry) {
   State& s = *state_;
   if (s.next >= s.attributes.size()) return false;

@@ -43,6 +43,18 @@ std::optional<std::size_t> ReadFileStart(const std::string& path, std::span<char
   return n;
 }
 
+const bool kHeadAttemptsDiffer = true;
+
+std::optional<std::size_t> ReadRegularFileStart(const std::string& path, std::span<char> buffer) {
+  return ReadFileStart(path, buffer, HeadAttempt::kLetOthersWrite);
+}
+
+std::optional<std::size_t> ReadRegularFileStartIn(const OpenFolder& folder, const std::string& name,
+                                                  std::span<char> buffer) {
+  if (!folder.IsOpen()) return std::nullopt;
+  return ReadFileStart(folder.Get().prefix + name, buffer, HeadAttempt::kLetOthersWrite);
+}
+
 WholeFile ReadWholeFile(const std::string& path) {
   Handle file(OpenFileForReading(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
   if (!file.valid()) {

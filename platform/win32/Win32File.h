@@ -8,9 +8,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/DirSearch.h"
 #include "platform/Files.h"
 
 namespace ravo::platform {
+
+// A folder "held open" by its path: Windows opens files by path anyway.
+struct OpenFolder::State {
+  std::string prefix;  // the folder's path with its separator, for names
+};
 
 // Closes the handle on every way out.
 class Handle {

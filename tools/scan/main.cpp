@@ -144,8 +144,7 @@ void PrintListed(const std::string& path, const std::string& type) {
 class Scan {
  public:
   explicit Scan(const Options& options)
-      : rules_(ravo::JoinTickedLists(options.ticked), options.disguised,
-               [](const std::string& path) { return ravo::DetectFileType(path); },
+      : rules_(ravo::JoinTickedLists(options.ticked), options.disguised, {},
                [this](const std::string& path, const std::string& type) {
                  PrintListed(path, type);
                  ++listed_;
@@ -158,7 +157,8 @@ class Scan {
                       if (kind == ravo::kFoundDirectory) ++directoryReports;
                       if (kind == ravo::kFoundFile) ++entries_;
                       Handle(path, kind);
-                    });
+                    },
+                    rules_.Lookahead());
     // Every directory is reported when its walk begins, and each but the
     // start once more when its walk is over.
     entries_ += (directoryReports + 1) / 2;
