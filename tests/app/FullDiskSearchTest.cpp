@@ -256,5 +256,37 @@ TEST(FullDiskSearchWithTypeDatabaseTest, FindsDisguisedPicturesByTheirContent) {
                           {root / "song.mp3", ".mp3"}}));
 }
 
+// Reading heads ahead of the walk gives the same list as identifying each
+// file when the walk reaches it, row for row, on the samples of every type
+// under names that hide them.
+TEST(FullDiskSearchWithTypeDatabaseTest, ReadingAheadListsExactlyWhatIdentifyingInTurnDoes) {
+  test::TempDir root;
+  for (const auto& sample : std::filesystem::recursive_directory_iterator(RAVO_TYPEDB_SAMPLES)) {
+    if (!sample.is_regular_file()) continue;
+    std::string name = sample.path().filename().string();
+    std::string content = test::ReadFile(sample.path().string());
+    test::WriteFile(root / ("named/" + name), content);
+    test::WriteFile(root / ("hidden/" + name + ".dat"), content);
+    test::WriteFile(root / ("bare/" + std::to_string(content.size()) + "_" + name), content);
+  }
+  platform::SetDriveTable({platform::Drive{'C', root.Path() + "/", platform::kDriveFixed}});
+  auto rows = [](FullDiskSearch& search, StringGrid& grid, CaptureList& list) {
+    EXPECT_TRUE(search.Start({}, true, {}));
+    std::vector<std::pair<std::string, std::string>> listed;
+    for (int row = 1; row <= list.CapturedCount(); ++row) {
+      listed.emplace_back(*list.PathOfRow(row), grid.Cell(CaptureList::kTypeCol, row));
+    }
+    return listed;
+  };
+  StringGrid aheadGrid{3, 1}, inTurnGrid{3, 1};
+  CaptureList ahead{aheadGrid}, inTurn{inTurnGrid};
+  FullDiskSearch readingAhead(ahead);
+  FullDiskSearch identifyingInTurn(inTurn, [](const std::string& p) { return DetectFileType(p); });
+  auto expected = rows(identifyingInTurn, inTurnGrid, inTurn);
+  EXPECT_EQ(rows(readingAhead, aheadGrid, ahead), expected);
+  EXPECT_GT(expected.size(), 40u);
+  platform::ResetDriveTable();
+}
+
 }  // namespace
 }  // namespace ravo
