@@ -1,12 +1,18 @@
 // ravo-identify: names the real extension of files, as the capture engine
 // sees them, with the type database beside this program.
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "typedb/DetectFileType.h"
+#include "typedb/HeadPrefetch.h"
+#include "typedb/TypeDatabase.h"
 
 namespace {
 
@@ -24,11 +30,68 @@ constexpr const char* kHelp =
     "  -h, --help   显示本说明\n"
     "  --           其后的参数都是文件，即使以 - 开头\n";
 
+// Paths read from standard input on a thread of their own: the files of the
+// lines that have come are read ahead while more arrive, and a line is
+// answered without waiting for the ones after it.
+class LineReader {
+ public:
+  LineReader() : thread_([this] { Run(); }) {}
+  ~LineReader() { thread_.join(); }
+
+  // The lines that have come since the last call (at most kChunk), waiting
+  // for one when none has; empty at the end of the input.
+  std::vector<std::string> Next() {
+    std::unique_lock lock(mutex_);
+    arrived_.wait(lock, [this] { return ended_ || !lines_.empty(); });
+    std::vector<std::string> lines;
+    while (!lines_.empty() && lines.size() < kChunk) {
+      lines.push_back(std::move(lines_.front()));
+      lines_.pop_front();
+    }
+    return lines;
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 4096;
+
+  void Run() {
+    std::ios::sync_with_stdio(false);
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      std::lock_guard lock(mutex_);
+      lines_.push_back(std::move(line));
+      arrived_.notify_one();
+    }
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    arrived_.notify_one();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::deque<std::string> lines_;
+  bool ended_ = false;
+  std::thread thread_;
+};
+
 class Identifier {
  public:
+  // Identifies the files in their order; their heads are read ahead.
+  void IdentifyAll(const std::vector<std::string>& paths) {
+    std::vector<ravo::platform::SearchEntry> files;
+    files.reserve(paths.size());
+    for (const std::string& path : paths) files.push_back({path, 0, false});
+    prefetch_.EnterDirectory("", ravo::platform::OpenFolder(), files);
+    for (const std::string& path : paths) Identify(path);
+    prefetch_.LeaveDirectory();
+  }
+
+ private:
   void Identify(const std::string& path) {
     try {
-      std::string type = ravo::DetectFileType(path);
+      std::optional<std::optional<ravo::FileHead>> head = prefetch_.Take(path);
+      std::string type = head ? ravo::DetectFileTypeFromHead(path, *head, ravo::TypeDatabasePath())
+                              : ravo::DetectFileType(path);
       std::fwrite(type.data(), 1, type.size(), stdout);
       std::fputc('\t', stdout);
       std::fwrite(path.data(), 1, path.size(), stdout);
@@ -40,9 +103,15 @@ class Identifier {
     }
   }
 
+
+ public:
   bool Failed() const { return failed_; }
 
  private:
+  ravo::HeadPrefetch prefetch_{[](std::string_view, bool) { return true; }};
+  // The database is checked for changes every few milliseconds, not at
+  // every file.
+  ravo::TypeDatabaseBatch batch_;
   bool failed_ = false;
 };
 
@@ -66,10 +135,11 @@ int main(int argc, char** argv) {
 
   Identifier identifier;
   if (files.empty()) {
-    std::ios::sync_with_stdio(false);
-    std::string line;
-    while (std::getline(std::cin, line)) identifier.Identify(line);
+    LineReader lines;
+    for (std::vector<std::string> chunk; !(chunk = lines.Next()).empty();) {
+      identifier.IdentifyAll(chunk);
+    }
   }
-  for (const std::string& file : files) identifier.Identify(file);
+  identifier.IdentifyAll(files);
   return identifier.Failed() ? 1 : 0;
 }
