@@ -89,8 +89,9 @@ struct HeadPrefetch::Shared {
 
 HeadPrefetch::HeadPrefetch(Wanted wanted, unsigned workers)
     : wanted_(std::move(wanted)), shared_(std::make_shared<Shared>()) {
-  shared_->workers = workers;
-  for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { Work(); });
+  shared_->workers = std::max(1u, workers);
+  workers_.reserve(shared_->workers);
+  workers_.emplace_back([this] { Work(); });
 }
 
 HeadPrefetch::~HeadPrefetch() {
@@ -134,6 +135,10 @@ void HeadPrefetch::Work() {
   }
 }
 
+void HeadPrefetch::StartWorkers(unsigned wanted) {
+  while (workers_.size() < wanted) workers_.emplace_back([this] { Work(); });
+}
+
 void HeadPrefetch::EnterDirectory(const std::string& prefix, const platform::OpenFolder& folder,
                                   std::span<const platform::SearchEntry> files) {
   auto level = std::make_shared<Level>();
@@ -144,11 +149,14 @@ void HeadPrefetch::EnterDirectory(const std::string& prefix, const platform::Ope
     if (wanted_(file.name, file.regular)) level->jobs.push_back({std::string(file.name), file.regular});
   }
   std::size_t wake = 0;
+  unsigned active = 0;
   {
     std::lock_guard lock(shared_->mutex);
     wake = std::min<std::size_t>(level->jobs.size(), shared_->active - shared_->reading);
+    active = shared_->active;
     shared_->levels.push_back(std::move(level));
   }
+  StartWorkers(active);
   for (std::size_t i = 0; i < wake; ++i) shared_->work.notify_one();
 }
 

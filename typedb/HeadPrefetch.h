@@ -40,7 +40,8 @@ class HeadPrefetch final : public FindLookahead {
 
   explicit HeadPrefetch(Wanted wanted, unsigned workers = kWorkers);
   // Stops the workers and waits for them: each finishes at most the one
-  // read it is making.
+  // read it is making. Only one worker is started at first; the others
+  // when reads begin to wait for the disk.
   ~HeadPrefetch() override;
   HeadPrefetch(const HeadPrefetch&) = delete;
   HeadPrefetch& operator=(const HeadPrefetch&) = delete;
@@ -63,6 +64,8 @@ class HeadPrefetch final : public FindLookahead {
  private:
   struct Shared;
   void Work();
+  // Threads are started as more workers may read, by the caller's thread.
+  void StartWorkers(unsigned wanted);
 
   Wanted wanted_;
   std::shared_ptr<Shared> shared_;
