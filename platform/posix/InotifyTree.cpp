@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <malloc.h>
+
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
@@ -130,11 +132,11 @@ std::optional<Subdirectory> InotifyTree::LookAt(const std::string& rel) const {
   return CheckSubdirectory(AT_FDCWD, FullPath(rel), rootDevice_);
 }
 
-bool InotifyTree::AddWatch(const std::string& rel) {
+bool InotifyTree::AddWatch(WatchTable::Node node, const std::string& rel) {
   if (limitHit_) return false;
   std::string path = FullPath(rel);
   std::uint32_t flags = eventMask_ | (rel.empty() ? 0 : IN_DONT_FOLLOW);
-  if (watchLimit_ != 0 && paths_.size() >= watchLimit_) {
+  if (watchLimit_ != 0 && table_.WatchCount() >= watchLimit_) {
     limitHit_ = true;
     return false;
   }
@@ -145,7 +147,7 @@ bool InotifyTree::AddWatch(const std::string& rel) {
   }
   // Walks stop at mount points, so a folder has one path in the tree: a
   // watch found under another path is of a folder renamed meanwhile.
-  paths_[wd] = rel;
+  table_.SetWatch(node, wd);
   return true;
 }
 
@@ -154,8 +156,8 @@ bool InotifyTree::AddWatch(const std::string& rel) {
 void InotifyTree::WarnOfLimit(std::vector<QueuedChange>& out) {
   if (!limitHit_) return;
   std::string text = "监视数量已达系统上限：" + root_ + " 下 " +
-                     std::to_string(std::max(dirsSeen_, paths_.size())) + " 个目录只监视了 " +
-                     std::to_string(paths_.size()) +
+                     std::to_string(std::max(dirsSeen_, table_.WatchCount())) + " 个目录只监视了 " +
+                     std::to_string(table_.WatchCount()) +
                      " 个，可用 sysctl fs.inotify.max_user_watches 提高上限";
   out.push_back({QueuedChange::kWarning, {}, std::move(text)});
 }
@@ -176,7 +178,12 @@ bool InotifyTree::WatchDownTo(const std::string& rel) {
   for (;;) {
     std::size_t slash = rel.find('/', at);
     std::string part = rel.substr(0, slash);
-    if (!LookAt(part) || (!AddWatch(part) && !limitHit_)) return false;
+    if (!LookAt(part)) return false;
+    WatchTable::Node node = table_.Make(part);
+    if (!table_.IsWatched(node) && !AddWatch(node, part) && !limitHit_) {
+      table_.Prune(node);
+      return false;
+    }
     if (slash == std::string::npos) return true;
     at = slash + 1;
   }
@@ -206,39 +213,54 @@ void InotifyTree::WatchAll(const Between& between, std::vector<QueuedChange>& ou
         if (!going || !rel || rel->empty() || walked_.count(*rel) != 0) continue;
         std::optional<Subdirectory> info = LookAt(*rel);
         if (!info || !WatchDownTo(*rel)) continue;
-        going = WalkFrom({*rel, *info}, between, out);
+        going = WalkFrom({table_.Find(*rel), *info}, between, out);
         walked_.insert(*rel);
       }
     }
-    if (going) going = WalkFrom({"", *root}, between, out);
+    if (going) going = WalkFrom({WatchTable::kRoot, *root}, between, out);
     // Events of what the set-up listed are in the queue by now: taken while
     // both sides still know what was reported. Folders they renamed before
     // the walk got to them are walked under their new names.
     while (going && between(true) && !queue_.empty()) going = WalkQueue(between, out);
+  }
+  for (const QueuedDir& dir : queue_) {
+    if (table_.TakeQueued(dir.node)) table_.Prune(dir.node);
   }
   queue_.clear();
   walking_ = false;
   reported_.clear();
   walked_.clear();
   WarnOfLimit(out);
+  // What the set-up used on the way is given back to the system: the table
+  // is all that stays.
+  queue_.shrink_to_fit();
+  table_.Shrink();
+  ::malloc_trim(0);
 }
 
 bool InotifyTree::WalkFrom(QueuedDir start, const Between& between,
                            std::vector<QueuedChange>& out) {
-  queue_.push_back(std::move(start));
+  table_.SetQueued(start.node);
+  queue_.push_back(start);
   return WalkQueue(between, out);
 }
 
 bool InotifyTree::WalkQueue(const Between& between, std::vector<QueuedChange>& out) {
   int sinceDrain = 0;
   while (!queue_.empty()) {
-    QueuedDir dir = std::move(queue_.front());
+    QueuedDir dir = queue_.front();
     queue_.pop_front();
-    Visit(dir, out);
+    // A folder that went (moved out) before its turn is not visited.
+    if (table_.TakeQueued(dir.node)) Visit(dir, out);
     bool drain = ++sinceDrain == kDirsBetweenDrains || !out.empty();
     if (drain) sinceDrain = 0;
     if (!between(drain)) return false;
-    if (!subTree_) queue_.clear();
+    if (!subTree_) {
+      for (const QueuedDir& left : queue_) {
+        if (table_.TakeQueued(left.node)) table_.Prune(left.node);
+      }
+      queue_.clear();
+    }
   }
   return true;
 }
@@ -249,12 +271,16 @@ bool InotifyTree::WalkQueue(const Between& between, std::vector<QueuedChange>& o
 // one made before shows in the times.
 void InotifyTree::Visit(const QueuedDir& dir, std::vector<QueuedChange>& out) {
   ++dirsSeen_;
-  bool watched = AddWatch(dir.rel);
-  if (!watched && !limitHit_) return;
-  if (watched && onWatched_) onWatched_(dir.rel);
+  const std::string rel = table_.PathOf(dir.node);
+  bool watched = table_.IsWatched(dir.node) || AddWatch(dir.node, rel);
+  if (!watched && !limitHit_) {
+    table_.Prune(dir.node);
+    return;
+  }
+  if (watched && onWatched_) onWatched_(rel);
   bool changed = false;
   ForEachEntry(
-      dir.rel,
+      rel,
       [&](int dirFd) {
         struct stat st {};
         changed = ::fstat(dirFd, &st) == 0 &&
@@ -262,12 +288,16 @@ void InotifyTree::Visit(const QueuedDir& dir, std::vector<QueuedChange>& out) {
         return changed || subTree_;
       },
       [&](int dirFd, const std::string& name, bool isDir) {
-        std::string child = Child(dir.rel, name);
+        std::string child = Child(rel, name);
         std::optional<Subdirectory> sub;
         if (isDir) {
           sub = CheckSubdirectory(dirFd, name, dir.info.device);
           if (!sub) return;  // a link, or gone
-          if (subTree_ && walked_.count(child) == 0) queue_.push_back({child, *sub});
+          if (subTree_ && walked_.count(child) == 0) {
+            WatchTable::Node node = table_.Child(dir.node, name);
+            table_.SetQueued(node);
+            queue_.push_back({node, *sub});
+          }
         }
         if (changed) {
           std::int64_t changedNs = sub ? sub->bornNs : ChangeTimeNs(dirFd, name.c_str());
@@ -278,6 +308,7 @@ void InotifyTree::Visit(const QueuedDir& dir, std::vector<QueuedChange>& out) {
           ReportNew(child, isDir, out);
         }
       });
+  if (!watched) table_.Prune(dir.node);
 }
 
 bool InotifyTree::ReadEvents(std::vector<QueuedChange>& out) {
@@ -314,15 +345,15 @@ void InotifyTree::Handle(const inotify_event& event, const char* name,
     return;
   }
   if (event.mask & IN_IGNORED) {
-    paths_.erase(event.wd);
+    table_.DropWatch(event.wd);
     return;
   }
   // A move out is settled before anything else: it may take watches away.
   bool completesMove = (event.mask & IN_MOVED_TO) && pending_ && pending_->cookie == event.cookie;
   if (pending_ && !completesMove) ResolveMove(out);
-  auto dir = paths_.find(event.wd);
-  if (dir == paths_.end() || event.len == 0) return;  // events of a watched directory itself
-  std::string rel = Child(dir->second, name);
+  WatchTable::Node dir = table_.OfWatch(event.wd);
+  if (dir == WatchTable::kNone || event.len == 0) return;  // events of a watched directory itself
+  std::string rel = Child(table_.PathOf(dir), name);
   bool isDir = (event.mask & IN_ISDIR) != 0;
 
   if (event.mask & IN_MOVED_FROM) {
@@ -369,14 +400,22 @@ void InotifyTree::Renamed(const PendingMove& from, const std::string& to,
   if (from.isDir) MoveWatches(from.rel, to);
   // A folder the set-up had not got to yet, renamed before its name was
   // read, is set up under its new name.
-  if (from.isDir && walking_ && subTree_ && !IsWatched(to) &&
-      std::none_of(queue_.begin(), queue_.end(), [&](const QueuedDir& q) { return q.rel == to; })) {
-    if (std::optional<Subdirectory> info = LookAt(to)) queue_.push_back({to, *info});
+  if (from.isDir && walking_ && subTree_ && !IsWatched(to)) {
+    WatchTable::Node node = table_.Find(to);
+    bool queued = node != WatchTable::kNone &&
+                  std::any_of(queue_.begin(), queue_.end(),
+                              [&](const QueuedDir& q) { return q.node == node; });
+    std::optional<Subdirectory> info;
+    if (!queued && (info = LookAt(to))) {
+      node = table_.Make(to);
+      table_.SetQueued(node);
+      queue_.push_back({node, *info});
+    }
   }
 }
 
 bool InotifyTree::IsWatched(const std::string& rel) const {
-  return std::any_of(paths_.begin(), paths_.end(), [&](const auto& p) { return p.second == rel; });
+  return table_.IsWatched(table_.Find(rel));
 }
 
 void InotifyTree::ResolveMove(std::vector<QueuedChange>& out) {
@@ -397,7 +436,12 @@ void InotifyTree::WatchAndScan(const std::string& rel, std::vector<QueuedChange>
   while (!stack.empty()) {
     std::string dir = std::move(stack.back());
     stack.pop_back();
-    if (!LookAt(dir) || !AddWatch(dir)) continue;
+    if (!LookAt(dir)) continue;
+    WatchTable::Node node = table_.Make(dir);
+    if (!table_.IsWatched(node) && !AddWatch(node, dir)) {
+      table_.Prune(node);
+      continue;
+    }
     ForEachEntry(dir, [&](int, const std::string& name, bool isDir) {
       std::string child = Child(dir, name);
       RememberScanned(child);
@@ -425,14 +469,7 @@ void InotifyTree::ExpireScanned() {
 }
 
 void InotifyTree::Unwatch(const std::string& rel) {
-  for (auto it = paths_.begin(); it != paths_.end();) {
-    if (IsAtOrBelow(it->second, rel)) {
-      ::inotify_rm_watch(fd_, it->first);
-      it = paths_.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  table_.Remove(table_.Find(rel), [this](int wd) { ::inotify_rm_watch(fd_, wd); });
 }
 
 // An entry gone, and what it held: a new entry of the same name is new.
@@ -440,14 +477,16 @@ void InotifyTree::ForgetReported(const std::string& rel) {
   std::erase_if(reported_, [&](const std::string& r) { return IsAtOrBelow(r, rel); });
 }
 
-// Folders renamed while the set-up runs are set up under their new names.
+// A folder renamed takes what is below it along, watched or still queued
+// for the set-up, which then sets those up under their new names.
 void InotifyTree::MoveWatches(const std::string& from, const std::string& to) {
-  for (QueuedDir& queued : queue_) {
-    if (IsAtOrBelow(queued.rel, from)) queued.rel = to + queued.rel.substr(from.size());
-  }
-  for (auto& [wd, path] : paths_) {
-    if (IsAtOrBelow(path, from)) path = to + path.substr(from.size());
-  }
+  WatchTable::Node node = table_.Find(from);
+  if (node == WatchTable::kNone) return;
+  std::size_t slash = to.rfind('/');
+  WatchTable::Node parent =
+      slash == std::string::npos ? WatchTable::kRoot : table_.Make(to.substr(0, slash));
+  table_.Move(node, parent, slash == std::string::npos ? to : to.substr(slash + 1),
+              [this](int wd) { ::inotify_rm_watch(fd_, wd); });
 }
 
 }  // namespace ravo::platform

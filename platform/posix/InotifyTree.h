@@ -24,6 +24,7 @@
 #include "platform/ChangeQueue.h"
 #include "platform/posix/MountTable.h"
 #include "platform/posix/WalkBoundary.h"
+#include "platform/posix/WatchTable.h"
 
 struct inotify_event;
 
@@ -41,7 +42,9 @@ class InotifyTree {
 
   bool Ok() const { return fd_ >= 0; }
   int Fd() const { return fd_; }
-  std::size_t WatchCount() const { return paths_.size(); }
+  std::size_t WatchCount() const { return table_.WatchCount(); }
+  // Bytes the table of watched folders holds.
+  std::size_t TableBytes() const { return table_.BytesUsed(); }
 
   // Watches the root and, for a subtree, every directory below it on the
   // same filesystem: first the options' firstDirs, then the rest breadth-
@@ -68,9 +71,9 @@ class InotifyTree {
     std::string rel;
     bool isDir;
   };
-  // A directory the set-up has yet to watch.
+  // A directory the set-up has yet to watch: its place in the table.
   struct QueuedDir {
-    std::string rel;
+    WatchTable::Node node;
     Subdirectory info;
   };
   using Between = std::function<bool(bool drain)>;
@@ -85,7 +88,7 @@ class InotifyTree {
   void WatchAndScan(const std::string& rel, std::vector<QueuedChange>& out);
   // False when the directory is not watched (the limit is reached, it is
   // gone, or it is watched already under another path).
-  bool AddWatch(const std::string& rel);
+  bool AddWatch(WatchTable::Node node, const std::string& rel);
   std::optional<Subdirectory> LookAt(const std::string& rel) const;
   std::optional<std::string> RelativeToRoot(const std::string& path) const;
   bool WatchDownTo(const std::string& rel);
@@ -118,7 +121,7 @@ class InotifyTree {
   int fd_ = -1;
   std::uint64_t rootDevice_ = 0;
   MountPoints mounts_;
-  std::unordered_map<int, std::string> paths_;  // watch → directory relative to the root
+  WatchTable table_;  // the folders watched, relative to the root
   std::optional<PendingMove> pending_;
   // Entries a scan reported lately: their own creation events, which the
   // kernel may queue a little after the entry became visible, are not
