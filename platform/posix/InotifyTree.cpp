@@ -95,29 +95,39 @@ void InotifyTree::ForEachEntry(const std::string& rel, OnEntry onEntry) const {
 
 template <typename OnOpen, typename OnEntry>
 void InotifyTree::ForEachEntry(const std::string& rel, OnOpen onOpen, OnEntry onEntry) const {
-  std::string path = FullPath(rel);
-  DIR* dir = ::opendir(path.c_str());
-  if (!dir) return;
-  if (!onOpen(::dirfd(dir))) {
-    ::closedir(dir);
-    return;
-  }
-  while (dirent* entry = ::readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    std::string child = Child(rel, name);
-    // A mount point is never looked at: it may lead to a filesystem that
-    // hangs.
-    if (mounts_.IsMountPoint(ChildPath(rootPath_, child))) continue;
-    bool isDir = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_UNKNOWN) {
-      struct stat st {};
-      isDir = ::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-              S_ISDIR(st.st_mode);
+  int fd = ::open(FullPath(rel).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  if (!onOpen(fd)) return;
+  // A mount point is never looked at: it may lead to a filesystem that
+  // hangs. Only a folder that holds one has its entries checked.
+  const std::string absolute = ChildPath(rootPath_, rel);
+  const bool holdsMounts = mounts_.HoldsMountPoints(rel.empty() ? rootPath_ : absolute);
+  std::string name;
+  for (;;) {
+    ssize_t n = ::getdents64(fd, entries_.data(), entries_.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    for (ssize_t at = 0; at < n;) {
+      const auto* entry = reinterpret_cast<const struct dirent64*>(entries_.data() + at);
+      at += entry->d_reclen;
+      const char* raw = entry->d_name;
+      if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
+      name.assign(raw);
+      if (holdsMounts && mounts_.IsMountPoint(ChildPath(rel.empty() ? rootPath_ : absolute, name))) {
+        continue;
+      }
+      bool isDir = entry->d_type == DT_DIR;
+      if (entry->d_type == DT_UNKNOWN) {
+        struct stat st {};
+        isDir = ::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+      }
+      onEntry(fd, name, isDir);
     }
-    onEntry(::dirfd(dir), name, isDir);
   }
-  ::closedir(dir);
 }
 
 // What a directory below the root is, if the tree may take it in: a real

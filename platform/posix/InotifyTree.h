@@ -145,6 +145,7 @@ class InotifyTree {
   bool needsRewatch_ = false;
   bool limitHit_ = false;  // the system's or the options' limit of watches, in this WatchAll
   std::vector<char> buffer_;
+  mutable std::vector<char> entries_ = std::vector<char>(32 * 1024);  // a directory's records
 };
 
 }  // namespace ravo::platform

@@ -206,7 +206,13 @@ std::vector<Drive> DrivesFromMountInfo(std::string_view mountinfo, const Removab
 }
 
 MountPoints::MountPoints(std::vector<MountEntry> entries) : entries_(std::move(entries)) {
-  for (const MountEntry& m : entries_) points_.insert(m.mountPoint);
+  for (const MountEntry& m : entries_) {
+    points_.insert(m.mountPoint);
+    std::size_t slash = m.mountPoint.rfind('/');
+    if (slash != std::string::npos && m.mountPoint.size() > 1) {
+      holders_.insert(slash == 0 ? std::string("/") : m.mountPoint.substr(0, slash));
+    }
+  }
 }
 
 MountPoints MountPoints::Current() {

@@ -65,6 +65,10 @@ class MountPoints {
   // a trailing separator, except "/").
   bool IsMountPoint(const std::string& path) const { return points_.count(path) != 0; }
 
+  // True when something is mounted on an entry of the directory at this
+  // absolute path: only then need its entries be checked one by one.
+  bool HoldsMountPoints(const std::string& dir) const { return holders_.count(dir) != 0; }
+
   // The last mount whose mount point holds the absolute path; null when none
   // does. Found from the table alone: the path itself is never looked at.
   const MountEntry* MountOf(std::string_view path) const;
@@ -72,6 +76,7 @@ class MountPoints {
  private:
   std::vector<MountEntry> entries_;
   std::unordered_set<std::string> points_;
+  std::unordered_set<std::string> holders_;  // the folders the mount points lie in
 };
 
 }  // namespace ravo::platform
