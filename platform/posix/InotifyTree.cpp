@@ -10,8 +10,11 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <thread>
 
 namespace ravo::platform {
 namespace {
@@ -62,6 +65,9 @@ std::int64_t ChangeTimeNs(int dirFd, const char* name) {
 // stop is seen at once and the kernel's event queue rarely fills.
 constexpr int kDirsBetweenDrains = 64;
 
+// Walkers of a set-up at most: one per processor, up to this.
+constexpr unsigned kMostWalkers = 4;
+
 }  // namespace
 
 InotifyTree::InotifyTree(std::string root, const ChangeWatchOptions& options,
@@ -106,13 +112,15 @@ void InotifyTree::ForEachEntry(const std::string& rel, OnOpen onOpen, OnEntry on
   // hangs. Only a folder that holds one has its entries checked.
   const std::string absolute = ChildPath(rootPath_, rel);
   const bool holdsMounts = mounts_.HoldsMountPoints(rel.empty() ? rootPath_ : absolute);
+  // One buffer per walker.
+  thread_local std::vector<char> records(32 * 1024);
   std::string name;
   for (;;) {
-    ssize_t n = ::getdents64(fd, entries_.data(), entries_.size());
+    ssize_t n = ::getdents64(fd, records.data(), records.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;
     for (ssize_t at = 0; at < n;) {
-      const auto* entry = reinterpret_cast<const struct dirent64*>(entries_.data() + at);
+      const auto* entry = reinterpret_cast<const struct dirent64*>(records.data() + at);
       at += entry->d_reclen;
       const char* raw = entry->d_name;
       if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
@@ -256,12 +264,21 @@ bool InotifyTree::WalkFrom(QueuedDir start, const Between& between,
 }
 
 bool InotifyTree::WalkQueue(const Between& between, std::vector<QueuedChange>& out) {
+  // The test hook holds the walk at a folder: that needs a walk of one.
+  unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+  unsigned helpers = std::min(processors, kMostWalkers) - 1;
+  if (subTree_ && !onWatched_ && helpers > 0) return WalkQueueInParallel(helpers, between, out);
   int sinceDrain = 0;
   while (!queue_.empty()) {
     QueuedDir dir = queue_.front();
     queue_.pop_front();
     // A folder that went (moved out) before its turn is not visited.
-    if (table_.TakeQueued(dir.node)) Visit(dir, out);
+    if (table_.TakeQueued(dir.node)) {
+      Visiting visit;
+      Begin(dir, visit);
+      Look(visit);
+      Finish(visit, out);
+    }
     bool drain = ++sinceDrain == kDirsBetweenDrains || !out.empty();
     if (drain) sinceDrain = 0;
     if (!between(drain)) return false;
@@ -275,50 +292,173 @@ bool InotifyTree::WalkQueue(const Between& between, std::vector<QueuedChange>& o
   return true;
 }
 
-// Watches one directory and queues its subdirectories; where it changed
-// since watching began, reports its entries that did. Its times are taken
-// after its watch is in place: a change made after that raises an event,
-// one made before shows in the times.
-void InotifyTree::Visit(const QueuedDir& dir, std::vector<QueuedChange>& out) {
+// Several walkers share the queue: each takes a folder, watches and lists it
+// without the lock (the part that waits for the system), and puts what it
+// found into the tree under the lock. The calling thread walks too, and
+// alone looks at the events between folders, as the walk of one does.
+bool InotifyTree::WalkQueueInParallel(unsigned helpers, const Between& between,
+                                      std::vector<QueuedChange>& out) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  unsigned busy = 0;
+  bool stop = false;
+  bool stopped = false;  // by the caller's side
+  int sinceDrain = 0;
+  auto walk = [&](bool caller) {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      if (caller) {
+        bool drain = sinceDrain >= kDirsBetweenDrains || !out.empty();
+        if (drain) sinceDrain = 0;
+        if (!between(drain)) {
+          stop = stopped = true;
+          changed.notify_all();
+          return;
+        }
+      }
+      changed.wait(lock, [&] { return stop || !queue_.empty() || busy == 0; });
+      if (stop) return;
+      if (queue_.empty()) {
+        changed.notify_all();
+        return;  // nothing queued and nobody busy: the walk is done
+      }
+      QueuedDir dir = queue_.front();
+      queue_.pop_front();
+      if (!table_.TakeQueued(dir.node)) continue;
+      Visiting visit;
+      Begin(dir, visit);
+      ++busy;
+      lock.unlock();
+      Look(visit);
+      lock.lock();
+      --busy;
+      Finish(visit, out);
+      ++sinceDrain;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> walkers;
+  for (unsigned i = 0; i < helpers; ++i) walkers.emplace_back(walk, false);
+  walk(true);
+  {
+    std::lock_guard lock(mutex);
+    stop = true;
+  }
+  changed.notify_all();
+  for (std::thread& walker : walkers) walker.join();
+  stashed_.clear();
+  return !stopped;
+}
+
+// Takes a folder in hand: what the walk knows of it and whether to watch it.
+void InotifyTree::Begin(const QueuedDir& dir, Visiting& visit) {
   ++dirsSeen_;
-  const std::string rel = table_.PathOf(dir.node);
-  bool watched = table_.IsWatched(dir.node) || AddWatch(dir.node, rel);
-  if (!watched && !limitHit_) {
-    table_.Prune(dir.node);
+  visit.dir = dir;
+  visit.rel = table_.PathOf(dir.node);
+  visit.watched = table_.IsWatched(dir.node);
+  visit.since = sinceNs_;
+  if (visit.watched || limitHit_) return;
+  if (watchLimit_ != 0 && table_.WatchCount() + watchesInFlight_ >= watchLimit_) {
+    limitHit_ = true;
     return;
   }
-  if (watched && onWatched_) onWatched_(rel);
-  bool changed = false;
+  visit.tryWatch = true;
+  ++watchesInFlight_;
+}
+
+// Watches the folder and lists it: the system's part of a visit, which
+// touches nothing of the tree but the mount table. Its times are taken
+// after its watch is in place: a change made after that raises an event,
+// one made before shows in the times.
+void InotifyTree::Look(Visiting& visit) const {
+  if (visit.tryWatch) {
+    std::uint32_t flags = eventMask_ | (visit.rel.empty() ? 0 : IN_DONT_FOLLOW);
+    visit.wd = ::inotify_add_watch(fd_, FullPath(visit.rel).c_str(), flags);
+    visit.error = visit.wd < 0 ? errno : 0;
+  }
+  bool watched = visit.watched || visit.wd >= 0;
+  bool limit = !watched && (!visit.tryWatch || visit.error == ENOSPC);
+  // A folder gone, or no folder, is not listed; past the limit of watches
+  // folders are still listed, to count them.
+  if (!watched && !limit) return;
+  if (watched && onWatched_) onWatched_(visit.rel);
   ForEachEntry(
-      rel,
+      visit.rel,
       [&](int dirFd) {
         struct stat st {};
-        changed = ::fstat(dirFd, &st) == 0 &&
-                  std::max(NanosecondsOf(st.st_mtim), NanosecondsOf(st.st_ctim)) >= sinceNs_;
-        return changed || subTree_;
+        visit.changed = ::fstat(dirFd, &st) == 0 &&
+                        std::max(NanosecondsOf(st.st_mtim), NanosecondsOf(st.st_ctim)) >= visit.since;
+        return visit.changed || subTree_;
       },
       [&](int dirFd, const std::string& name, bool isDir) {
-        std::string child = Child(rel, name);
-        std::optional<Subdirectory> sub;
+        Visiting::Found found{name, isDir, std::nullopt, 0};
         if (isDir) {
-          sub = CheckSubdirectory(dirFd, name, dir.info.device);
-          if (!sub) return;  // a link, or gone
-          if (subTree_ && walked_.count(child) == 0) {
-            WatchTable::Node node = table_.Child(dir.node, name);
-            table_.SetQueued(node);
-            queue_.push_back({node, *sub});
-          }
+          found.sub = CheckSubdirectory(dirFd, name, visit.dir.info.device);
+          if (!found.sub) return;  // a link, or gone
         }
-        if (changed) {
-          std::int64_t changedNs = sub ? sub->bornNs : ChangeTimeNs(dirFd, name.c_str());
-          if (changedNs < sinceNs_) return;
-          // Its event, if it comes a little later than the entry showed, is
-          // no second report.
-          RememberScanned(child);
-          ReportNew(child, isDir, out);
+        if (visit.changed) {
+          found.changedNs = found.sub ? found.sub->bornNs : ChangeTimeNs(dirFd, name.c_str());
+        } else if (!isDir) {
+          return;
         }
+        visit.found.push_back(std::move(found));
       });
-  if (!watched) table_.Prune(dir.node);
+}
+
+// Puts what a visit found into the tree: the watch, the folders to walk on,
+// and, where the folder changed since watching began, its entries that did.
+void InotifyTree::Finish(Visiting& visit, std::vector<QueuedChange>& out) {
+  if (visit.tryWatch) {
+    --watchesInFlight_;
+    if (visit.wd >= 0) {
+      table_.SetWatch(visit.dir.node, visit.wd);
+      visit.watched = true;
+      ReplayStashed(visit.wd, out);
+    } else if (visit.error == ENOSPC) {
+      limitHit_ = true;
+    }
+  }
+  for (const Visiting::Found& found : visit.found) {
+    std::string child = Child(visit.rel, found.name);
+    if (found.sub && subTree_ && walked_.count(child) == 0) {
+      WatchTable::Node node = table_.Child(visit.dir.node, found.name);
+      table_.SetQueued(node);
+      queue_.push_back({node, *found.sub});
+    }
+    if (visit.changed && found.changedNs >= sinceNs_) {
+      // Its event, if it comes a little later than the entry showed, is
+      // no second report.
+      RememberScanned(child);
+      ReportNew(child, found.isDir, out);
+    }
+  }
+  if (!visit.watched) table_.Prune(visit.dir.node);
+}
+
+// Events of a folder whose watch a walker has asked for but not yet put
+// into the tree wait for it.
+bool InotifyTree::Stash(const inotify_event& event, const char* name) {
+  if (watchesInFlight_ == 0 || table_.OfWatch(event.wd) != WatchTable::kNone) return false;
+  stashed_.push_back({event.wd, event.mask, event.cookie, std::string(name, event.len)});
+  return true;
+}
+
+void InotifyTree::ReplayStashed(int wd, std::vector<QueuedChange>& out) {
+  if (stashed_.empty()) return;
+  std::vector<StashedEvent> replay;
+  std::erase_if(stashed_, [&](StashedEvent& e) {
+    if (e.wd != wd) return false;
+    replay.push_back(std::move(e));
+    return true;
+  });
+  for (const StashedEvent& e : replay) {
+    inotify_event event{};
+    event.wd = e.wd;
+    event.mask = e.mask;
+    event.cookie = e.cookie;
+    event.len = static_cast<std::uint32_t>(e.name.size());
+    Handle(event, e.name.data(), out);
+  }
 }
 
 bool InotifyTree::ReadEvents(std::vector<QueuedChange>& out) {
@@ -354,6 +494,7 @@ void InotifyTree::Handle(const inotify_event& event, const char* name,
     sinceNs_ = walking_ ? std::min(sinceNs_, lastEmptyNs_) : lastEmptyNs_;
     return;
   }
+  if (Stash(event, name)) return;
   if (event.mask & IN_IGNORED) {
     table_.DropWatch(event.wd);
     return;

@@ -95,7 +95,32 @@ class InotifyTree {
   bool WalkFrom(QueuedDir start, const Between& between, std::vector<QueuedChange>& out);
   bool WalkQueue(const Between& between, std::vector<QueuedChange>& out);
   bool IsWatched(const std::string& rel) const;
-  void Visit(const QueuedDir& dir, std::vector<QueuedChange>& out);
+  // A folder's visit in three steps: taken in hand, looked at (the
+  // system's part, which a walker makes without the tree's lock), and put
+  // into the tree.
+  struct Visiting {
+    struct Found {
+      std::string name;
+      bool isDir;
+      std::optional<Subdirectory> sub;
+      std::int64_t changedNs;
+    };
+    QueuedDir dir{};
+    std::string rel;
+    bool watched = false;
+    bool tryWatch = false;
+    std::int64_t since = 0;
+    int wd = -1;
+    int error = 0;
+    bool changed = false;
+    std::vector<Found> found;
+  };
+  void Begin(const QueuedDir& dir, Visiting& visit);
+  void Look(Visiting& visit) const;
+  void Finish(Visiting& visit, std::vector<QueuedChange>& out);
+  bool WalkQueueInParallel(unsigned helpers, const Between& between, std::vector<QueuedChange>& out);
+  bool Stash(const inotify_event& event, const char* name);
+  void ReplayStashed(int wd, std::vector<QueuedChange>& out);
   void ForgetReported(const std::string& rel);
   void WarnOfLimit(std::vector<QueuedChange>& out);
   void Unwatch(const std::string& rel);
@@ -145,7 +170,16 @@ class InotifyTree {
   bool needsRewatch_ = false;
   bool limitHit_ = false;  // the system's or the options' limit of watches, in this WatchAll
   std::vector<char> buffer_;
-  mutable std::vector<char> entries_ = std::vector<char>(32 * 1024);  // a directory's records
+  // Walkers' watches asked for but not yet in the table, and the events of
+  // their folders that came meanwhile.
+  std::size_t watchesInFlight_ = 0;
+  struct StashedEvent {
+    int wd;
+    std::uint32_t mask;
+    std::uint32_t cookie;
+    std::string name;  // event.len bytes, NUL-padded
+  };
+  std::vector<StashedEvent> stashed_;
 };
 
 }  // namespace ravo::platform
