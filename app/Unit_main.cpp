@@ -544,6 +544,10 @@ void TForm_main::SaveRows(const std::vector<int>& rows) {
 
 void TForm_main::FinishBatch(const BatchSaveResult& result, const std::string& folder) {
   if (batchDialog_) {
+    // Reset first: that stops the timer that would show it again inside the
+    // event loop of the report below. Deleted later, since a modal dialog's
+    // setValue lets events in and may be on the stack here.
+    batchDialog_->reset();
     batchDialog_->hide();
     batchDialog_->deleteLater();
     batchDialog_ = nullptr;
