@@ -43,8 +43,6 @@ class InotifyTree {
   bool Ok() const { return fd_ >= 0; }
   int Fd() const { return fd_; }
   std::size_t WatchCount() const { return table_.WatchCount(); }
-  // Bytes the table of watched folders holds.
-  std::size_t TableBytes() const { return table_.BytesUsed(); }
 
   // Watches the root and, for a subtree, every directory below it on the
   // same filesystem: first the options' firstDirs, then the rest breadth-

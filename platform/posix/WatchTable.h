@@ -34,7 +34,6 @@ class WatchTable {
 
   // The path relative to the root ("" for the root).
   std::string PathOf(Node node) const;
-  Node Parent(Node node) const { return nodes_[node].parent; }
 
   // Sets the folder's watch. A watch the table holds for another folder
   // (the same folder under the name it had before a rename) moves here.
