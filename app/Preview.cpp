@@ -35,14 +35,7 @@ PreviewKind PreviewKindOf(std::string_view type) {
 std::optional<std::string> PreviewBytes(const std::string& path, std::uint64_t maxBytes) {
   platform::ReadOnlyFile file(path);
   if (!file.IsOpen()) return std::nullopt;
-  BodyPieces pieces;
-  if (std::optional<BodyPieces> body = CacheEntryBody(file)) {
-    pieces = std::move(*body);
-  } else if (std::optional<std::uint64_t> size = file.Size()) {
-    pieces.push_back({0, *size});
-  } else {
-    return std::nullopt;
-  }
+  BodyPieces pieces = ContentPieces(file);
   std::uint64_t total = 0;
   for (const BodyRange& piece : pieces) total += piece.length;
   if (total == 0 || total > maxBytes) return std::nullopt;

@@ -115,11 +115,7 @@ std::optional<RgbFrame> ToRgb(const AVFrame& frame, int maxEdge) {
 std::optional<RgbFrame> VideoFrameNear(const std::string& path, double second, int maxEdge) {
   BodyStream body(path);
   if (!body.file.IsOpen()) return std::nullopt;
-  if (std::optional<BodyPieces> pieces = CacheEntryBody(body.file)) {
-    body.pieces = std::move(*pieces);
-  } else if (std::optional<std::uint64_t> size = body.file.Size()) {
-    body.pieces.push_back({0, *size});
-  }
+  body.pieces = ContentPieces(body.file);
   for (const BodyRange& piece : body.pieces) body.size += piece.length;
   if (body.size == 0) return std::nullopt;
 

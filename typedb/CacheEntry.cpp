@@ -245,6 +245,12 @@ bool HasSimpleCacheHeader(std::string_view start) {
          keyLength <= kMaxKeyLength;
 }
 
+BodyPieces ContentPieces(const platform::ReadOnlyFile& file) {
+  if (std::optional<BodyPieces> body = CacheEntryBody(file)) return std::move(*body);
+  if (std::optional<std::uint64_t> size = file.Size()) return {{0, *size}};
+  return {};
+}
+
 std::optional<BodyPieces> CacheEntryBody(const platform::ReadOnlyFile& file) {
   if (auto header = ReadSimpleCacheHeader(file)) return ChromiumBody(file, View(*header));
   if (std::optional<BodyRange> body = Cache2Body(file)) return BodyPieces{*body};

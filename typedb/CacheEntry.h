@@ -69,6 +69,11 @@ bool HasSimpleCacheHeader(std::string_view start);
 // the file; nullopt for any other file.
 std::optional<BodyPieces> CacheEntryBody(const platform::ReadOnlyFile& file);
 
+// What the user sees of the file: the body of a cache entry (as
+// CacheEntryBody), else the whole file as one piece. Empty when its size
+// cannot be taken.
+BodyPieces ContentPieces(const platform::ReadOnlyFile& file);
+
 // The first kHeaderSize bytes of the body of the complete Chromium
 // simple-cache entry or sparse entry at path, zero beyond the end of a
 // shorter body: what identification looks at instead of the file's own

@@ -1,6 +1,7 @@
 #include "typedb/DetectFileType.h"
 
 #include <algorithm>
+#include <span>
 
 #include "fsutil/PathText.h"
 #include "platform/FileRead.h"
@@ -45,6 +46,17 @@ std::optional<FileHeader> ReadHeader(const std::string& path, const std::optiona
   return header;
 }
 
+// The head that `read` (one of the platform's ways of reading a file's
+// start) fills in.
+template <typename Read>
+std::optional<FileHead> HeadReadBy(Read read) {
+  FileHead head;
+  std::optional<std::size_t> n = read(std::span<char>(head.bytes));
+  if (!n) return std::nullopt;
+  head.count = *n;
+  return head;
+}
+
 }  // namespace
 
 // The executable does not move while it runs: its folder is looked up once.
@@ -62,21 +74,15 @@ std::string DetectFileType(const std::string& path, const std::string& databaseP
 }
 
 std::optional<FileHead> ReadFileHead(const std::string& path, bool knownRegular) {
-  FileHead head;
-  std::optional<std::size_t> n = knownRegular ? platform::ReadRegularFileStart(path, head.bytes)
-                                              : platform::ReadFileStart(path, head.bytes,
-                                                                        platform::HeadAttempt::kLetOthersWrite);
-  if (!n) return std::nullopt;
-  head.count = *n;
-  return head;
+  return HeadReadBy([&](std::span<char> buffer) {
+    return knownRegular ? platform::ReadRegularFileStart(path, buffer)
+                        : platform::ReadFileStart(path, buffer, platform::HeadAttempt::kLetOthersWrite);
+  });
 }
 
 std::optional<FileHead> ReadFileHeadIn(const platform::OpenFolder& folder, const std::string& name) {
-  FileHead head;
-  std::optional<std::size_t> n = platform::ReadRegularFileStartIn(folder, name, head.bytes);
-  if (!n) return std::nullopt;
-  head.count = *n;
-  return head;
+  return HeadReadBy(
+      [&](std::span<char> buffer) { return platform::ReadRegularFileStartIn(folder, name, buffer); });
 }
 
 std::string DetectFileTypeFromHead(const std::string& path, const std::optional<FileHead>& head,

@@ -31,13 +31,13 @@ struct Job {
 };
 
 struct Level {
-  std::string prefix;
-  platform::OpenFolder folder;
-
   std::optional<FileHead> Read(const Job& job) const {
     if (job.regular && folder.IsOpen()) return ReadFileHeadIn(folder, job.name);
     return ReadFileHead(prefix + job.name, job.regular);
   }
+
+  std::string prefix;
+  platform::OpenFolder folder;
   std::vector<Job> jobs;
   std::size_t claim = 0;  // the first job a worker may still begin
   std::size_t front = 0;  // the next job the caller takes
@@ -187,7 +187,9 @@ std::optional<std::optional<FileHead>> HeadPrefetch::Take(const std::string& pat
   bool ready = job.state == Job::State::kDone;
   job.state = Job::State::kTaken;
   std::optional<FileHead> head = ready ? std::move(job.head) : std::nullopt;
+  unsigned active = shared_->active;
   lock.unlock();
+  StartWorkers(active);
   if (held) shared_->work.notify_one();
   if (ready) return head;
   return level->Read(job);

@@ -64,7 +64,8 @@ class HeadPrefetch final : public FindLookahead {
  private:
   struct Shared;
   void Work();
-  // Threads are started as more workers may read, by the caller's thread.
+  // Threads are started as more workers may read, by the caller's thread
+  // (when a folder begins, and at each take).
   void StartWorkers(unsigned wanted);
 
   Wanted wanted_;

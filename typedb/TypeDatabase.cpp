@@ -44,10 +44,10 @@ struct CachedDatabase {
 thread_local CachedDatabase cached;
 thread_local int batchDepth = 0;
 
-}  // namespace
-
 // Extensions remembered per database at most.
 constexpr std::size_t kRememberedLookups = 4096;
+
+}  // namespace
 
 TypeDatabase::TypeDatabase(std::string_view bytes) {
   std::size_t count = bytes.size() / kExtInfoSize;

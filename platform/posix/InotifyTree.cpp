@@ -110,8 +110,8 @@ void InotifyTree::ForEachEntry(const std::string& rel, OnOpen onOpen, OnEntry on
   if (!onOpen(fd)) return;
   // A mount point is never looked at: it may lead to a filesystem that
   // hangs. Only a folder that holds one has its entries checked.
-  const std::string absolute = ChildPath(rootPath_, rel);
-  const bool holdsMounts = mounts_.HoldsMountPoints(rel.empty() ? rootPath_ : absolute);
+  const std::string absolute = rel.empty() ? rootPath_ : ChildPath(rootPath_, rel);
+  const bool holdsMounts = mounts_.HoldsMountPoints(absolute);
   // One buffer per walker.
   thread_local std::vector<char> records(32 * 1024);
   std::string name;
@@ -125,9 +125,7 @@ void InotifyTree::ForEachEntry(const std::string& rel, OnOpen onOpen, OnEntry on
       const char* raw = entry->d_name;
       if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
       name.assign(raw);
-      if (holdsMounts && mounts_.IsMountPoint(ChildPath(rel.empty() ? rootPath_ : absolute, name))) {
-        continue;
-      }
+      if (holdsMounts && mounts_.IsMountPoint(ChildPath(absolute, name))) continue;
       bool isDir = entry->d_type == DT_DIR;
       if (entry->d_type == DT_UNKNOWN) {
         struct stat st {};
@@ -241,10 +239,7 @@ void InotifyTree::WatchAll(const Between& between, std::vector<QueuedChange>& ou
     // the walk got to them are walked under their new names.
     while (going && between(true) && !queue_.empty()) going = WalkQueue(between, out);
   }
-  for (const QueuedDir& dir : queue_) {
-    if (table_.TakeQueued(dir.node)) table_.Prune(dir.node);
-  }
-  queue_.clear();
+  DropQueue();
   walking_ = false;
   reported_.clear();
   walked_.clear();
@@ -254,6 +249,14 @@ void InotifyTree::WatchAll(const Between& between, std::vector<QueuedChange>& ou
   queue_.shrink_to_fit();
   table_.Shrink();
   ::malloc_trim(0);
+}
+
+// Forgets the folders still queued, with what the table kept for them.
+void InotifyTree::DropQueue() {
+  for (const QueuedDir& left : queue_) {
+    if (table_.TakeQueued(left.node)) table_.Prune(left.node);
+  }
+  queue_.clear();
 }
 
 bool InotifyTree::WalkFrom(QueuedDir start, const Between& between,
@@ -282,12 +285,7 @@ bool InotifyTree::WalkQueue(const Between& between, std::vector<QueuedChange>& o
     bool drain = ++sinceDrain == kDirsBetweenDrains || !out.empty();
     if (drain) sinceDrain = 0;
     if (!between(drain)) return false;
-    if (!subTree_) {
-      for (const QueuedDir& left : queue_) {
-        if (table_.TakeQueued(left.node)) table_.Prune(left.node);
-      }
-      queue_.clear();
-    }
+    if (!subTree_) DropQueue();
   }
   return true;
 }

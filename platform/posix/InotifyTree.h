@@ -92,6 +92,7 @@ class InotifyTree {
   bool WatchDownTo(const std::string& rel);
   bool WalkFrom(QueuedDir start, const Between& between, std::vector<QueuedChange>& out);
   bool WalkQueue(const Between& between, std::vector<QueuedChange>& out);
+  void DropQueue();
   bool IsWatched(const std::string& rel) const;
   // A folder's visit in three steps: taken in hand, looked at (the
   // system's part, which a walker makes without the tree's lock), and put
