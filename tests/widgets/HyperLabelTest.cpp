@@ -79,6 +79,10 @@ class HyperLabelClickTest : public testing::Test {
   bool ClickOpens(const char* url, const std::string& opened) {
     label_.SetURL(url);
     QTest::mouseClick(&label_, Qt::LeftButton);
+    return Recorded(opened);
+  }
+  // True once the opener has recorded exactly `opened`.
+  bool Recorded(const std::string& opened) {
     return test::WaitFor([&] { return test::ReadFile(dir_ / "opened") == opened; });
   }
 
@@ -129,7 +133,7 @@ TEST_F(HyperLabelClickTest, ADoubleClickOpensTheTargetOnce) {
   // Each open is a process of its own, so the next click waits until the
   // first has been recorded; a second open of the target would then show
   // as a line too many.
-  EXPECT_TRUE(test::WaitFor([&] { return test::ReadFile(dir_ / "opened") == "http://www.once.example\n"; }));
+  EXPECT_TRUE(Recorded("http://www.once.example\n"));
   EXPECT_TRUE(ClickOpens("www.next.example", "http://www.once.example\nhttp://www.next.example\n"));
 }
 
